@@ -1,0 +1,113 @@
+// The Palm OS database reader.
+//
+// A Palm database (".PDB") file is laid out front to back as
+//   an 80-byte header (78 bytes of fields; the last two bytes read with it
+//     are the start of the record list or the filler behind an empty one),
+//   the record list: one 8-byte entry per record,
+//   the application-info block (optional; starts with the category table),
+//   the sort-info block (optional),
+//   the records' data, each record directly behind the previous one.
+// All numbers are big-endian. Each part ends where the next one begins, so
+// the length of a block or a record is the difference of two offsets.
+//
+// `PalmDB` reads such a file into memory and follows that layout strictly
+// front to back: a file whose parts lie out of order, overlap or run past the
+// end of the file is refused with a fatal check, before anything of a claimed
+// size is touched.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace reelport {
+
+// The header fields, converted to host order.
+struct PdbHeader {
+    std::array<std::uint8_t, 32> name{};  //  0: database name, as stored
+    std::uint16_t attributes = 0;         // 32
+    std::uint16_t version = 0;            // 34
+    std::uint32_t creationDate = 0;       // 36
+    std::uint32_t modificationDate = 0;   // 40
+    std::uint32_t lastBackupDate = 0;     // 44
+    std::uint32_t modificationNumber = 0; // 48
+    std::uint32_t appInfoOffset = 0;      // 52: 0 = no application-info block
+    std::uint32_t sortInfoOffset = 0;     // 56: 0 = no sort-info block
+    std::uint32_t type = 0;               // 60: four characters
+    std::uint32_t creator = 0;            // 64: four characters
+    std::uint32_t uniqueIdSeed = 0;       // 68
+    std::uint32_t nextRecordListId = 0;   // 72: must be 0, chained lists are not supported
+    std::uint16_t numRecords = 0;         // 76
+    std::uint16_t trailing = 0;           // 78: first bytes of the record list, unused
+};
+
+// One record: its entry in the record list and, once read, its data.
+struct RecordEntry {
+    std::uint32_t offset = 0;                  // file offset of the data
+    std::uint8_t attributes = 0;               // low four bits: category index
+    std::array<std::uint8_t, 3> uniqueId{};    // as stored, most significant byte first
+    std::span<const std::uint8_t> data;        // the record's bytes, owned by the PalmDB
+
+    // The unique ID as a 24-bit number.
+    std::uint32_t uniqueIdValue() const {
+        return static_cast<std::uint32_t>(uniqueId[0]) << 16 |
+               static_cast<std::uint32_t>(uniqueId[1]) << 8 | uniqueId[2];
+    }
+    unsigned categoryIndex() const { return attributes & 0x0Fu; }
+};
+
+class PalmDB {
+public:
+    PalmDB() = default;
+    PalmDB(const PalmDB&) = delete;
+    PalmDB& operator=(const PalmDB&) = delete;
+    PalmDB(PalmDB&&) = default;
+    PalmDB& operator=(PalmDB&&) = default;
+
+    // Reads the database file at `path`. When no file has that exact name, a
+    // file of the same directory whose name differs only in ASCII case is read
+    // instead; `path()` then names it. A file that cannot be opened ends the
+    // run with the open-failure report, a damaged one with a fatal check.
+    void read(const std::string& path);
+
+    // Parses a file image already in memory; `path` names it in messages.
+    void load(std::vector<std::uint8_t> image, std::string path);
+
+    const std::string& path() const { return path_; }
+    const PdbHeader& header() const { return header_; }
+    // The records in file order.
+    const std::vector<RecordEntry>& entries() const { return entries_; }
+    // Empty when the database has no such block.
+    std::span<const std::uint8_t> appInfo() const { return appInfo_; }
+    std::span<const std::uint8_t> sortInfo() const { return sortInfo_; }
+
+private:
+    std::string path_;
+    std::vector<std::uint8_t> image_;  // the whole file; blocks and records view into it
+    PdbHeader header_;
+    std::vector<RecordEntry> entries_;
+    std::span<const std::uint8_t> appInfo_;
+    std::span<const std::uint8_t> sortInfo_;
+};
+
+// Big-endian numbers at a fixed offset of a byte view whose size the caller checked.
+inline std::uint16_t be16(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
+}
+inline std::uint32_t be32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) << 24 | static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
+           static_cast<std::uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+}
+
+// A four-character code (type, creator) as the u32 the header holds.
+constexpr std::uint32_t fourCharCode(std::string_view code) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16 |
+           static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8 |
+           static_cast<unsigned char>(code[3]);
+}
+
+}  // namespace reelport
