@@ -1,0 +1,157 @@
+#include "ExportFrame.h"
+
+#include "Failure.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+namespace reelport {
+
+namespace {
+
+constexpr std::uint32_t kCreator = fourCharCode("Qox0");
+constexpr std::uint32_t kType = fourCharCode("DATA");
+constexpr std::uint16_t kVersion = 0x12;  // shown as 1.2: major in the high bits, minor in the low four
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// Text is written out once this much is held.
+constexpr std::size_t kWriteOutSize = 1 << 16;
+
+constexpr std::size_t kCategoryTableStart = 2;
+constexpr std::size_t kCategoryNameSize = 16;
+
+}  // namespace
+
+std::string composePath(std::string_view directory, std::string_view fileName) {
+    std::string path(directory);
+    if (path.empty() || path.back() != kSeparator) path += kSeparator;
+    path += fileName;
+    return path;
+}
+
+void checkIdentity(const PalmDB& db) {
+    const PdbHeader& header = db.header();
+    if (header.creator != kCreator) {
+        refuse("Invalid creator ID!\nThe file " + db.path() + " is not a valid Cinecase database.\n");
+    }
+    if (header.version != kVersion) {
+        refuse("Wrong database version!\n"
+               "This conversion tool only works for version 1.2 of Cinecase databases.\n"
+               "The file " + db.path() + " seems to be from version " + std::to_string(header.version >> 4) +
+               "." + std::to_string(header.version & 0x0F) + "\n");
+    }
+    if (header.type != kType) fatalCheck("wrong PDB type");
+}
+
+CsvWriter::CsvWriter(const std::string& path) : path_(path), file_(std::fopen(path.c_str(), "wb")) {
+    if (!file_) fileFailure(path, errno);
+    // The writer gathers its own blocks; a second buffer in the C library would only copy them.
+    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
+    pending_.reserve(kWriteOutSize + 1024);
+}
+
+CsvWriter::~CsvWriter() {
+    if (file_ && !pending_.empty()) {
+        // Best effort: the run is already ending with another failure.
+        (void)std::fwrite(pending_.data(), 1, pending_.size(), file_.get());
+    }
+}
+
+void CsvWriter::write(std::string_view text) {
+    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos; lineEnd = text.find('\n')) {
+        pending_.append(text.substr(0, lineEnd));
+        pending_.append("\r\n");
+        text.remove_prefix(lineEnd + 1);
+    }
+    pending_.append(text);
+    if (file_ && pending_.size() >= kWriteOutSize) writeOut();
+}
+
+void CsvWriter::write(char c) {
+    if (c == '\n') pending_.push_back('\r');
+    pending_.push_back(c);
+}
+
+void CsvWriter::writeNumber(std::uint64_t value) {
+    char digits[20];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    pending_.append(digits, end);
+}
+
+void CsvWriter::writePadded(unsigned value, int width) {
+    char digits[10];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    const auto length = static_cast<int>(end - digits);
+    if (length < width) pending_.append(static_cast<std::size_t>(width - length), '0');
+    pending_.append(digits, end);
+}
+
+void CsvWriter::writeOut() {
+    if (std::fwrite(pending_.data(), 1, pending_.size(), file_.get()) != pending_.size()) {
+        const int error = errno;
+        pending_.clear();  // already refused; nothing more is tried on the way out
+        fileFailure(path_, error);
+    }
+    pending_.clear();
+}
+
+void CsvWriter::close() {
+    if (!file_) return;
+    writeOut();
+    if (std::fclose(file_.release()) != 0) fileFailure(path_, errno);
+}
+
+void writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
+    if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
+    text = untilNul(text);
+    out.write('"');
+    for (auto quote = text.find('"'); quote != std::string_view::npos; quote = text.find('"')) {
+        out.write(text.substr(0, quote + 1));
+        out.write('"');
+        text.remove_prefix(quote + 1);
+    }
+    out.write(text);
+    out.write('"');
+}
+
+std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {
+    if (offset >= data.size()) return {};
+    return {reinterpret_cast<const char*>(data.data()) + offset, data.size() - offset};
+}
+
+std::string_view untilNul(std::string_view bytes) {
+    return bytes.substr(0, bytes.find('\0'));
+}
+
+std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned index) {
+    const std::string_view slot = bytesFrom(appInfo, kCategoryTableStart + kCategoryNameSize * index);
+    return untilNul(slot.substr(0, kCategoryNameSize));
+}
+
+void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
+               std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows) {
+    db.read(composePath(directory, databaseName));
+    checkIdentity(db);
+
+    const std::string csvPath = composePath(directory, csvName);
+    CsvWriter csv(csvPath);
+    const int rows = writeRows(db, csv);
+    csv.close();
+
+    // The closing line goes out at once, so a full disk or a closed pipe is
+    // noticed here and not lost at exit.
+    if (std::fprintf(console, "%4d %.*s exported to %s\n", rows, static_cast<int>(noun.size()), noun.data(),
+                     csvPath.c_str()) < 0 ||
+        std::fflush(console) != 0) {
+        fileFailure("standard output", errno);
+    }
+}
+
+}  // namespace reelport
