@@ -204,6 +204,17 @@ TEST(ProgList, OfADatabaseWithoutProgrammesIsHeaderAndEmptyLine) {
     EXPECT_EQ(progList({}, {}), std::string(kHeader) + "\r\n");
 }
 
+// A programme list that ends with a fatal check: the check's text and what was written before it.
+std::pair<std::string, std::string> failingProgList(const PdbFile& progs) {
+    const PalmDB progsDb = test::loadedDatabase(progs);
+    const PalmDB tapesDb = test::loadedDatabase(threeTapes());
+    CsvWriter out;
+    const auto failure = test::failureOf([&] { writeProgList(progsDb, tapesDb, out); });
+    if (!failure) return {};
+    EXPECT_EQ(failure->status(), kStatusFatal);
+    return {failure->message(), out.pending()};
+}
+
 TEST(ProgList, EndsWithAFatalCheckWhenATapeIsMissingKeepingTheRowsBefore) {
     PdbFile progs;
     ProgFields prog = titled("found");
@@ -211,27 +222,17 @@ TEST(ProgList, EndsWithAFatalCheckWhenATapeIsMissingKeepingTheRowsBefore) {
     prog.tapeId = 0x01000001;  // beyond 24 bits: no unique ID can match it
     prog.title = "lost";
     progs.records.push_back(record(progRecord(prog), 2));
-    const PalmDB progsDb = test::loadedDatabase(progs);
-    const PalmDB tapesDb = test::loadedDatabase(threeTapes());
-    CsvWriter out;
-    const auto failure = test::failureOf([&] { writeProgList(progsDb, tapesDb, out); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->status(), kStatusFatal);
-    EXPECT_THAT(std::string(failure->message()), IsFatalCheck("no matching tape for record", "ProgExport.cpp"));
-    EXPECT_EQ(out.pending(), std::string(kHeader) + "1,\"Alpha\",1,\"found\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n");
+    const auto [message, written] = failingProgList(progs);
+    EXPECT_THAT(message, IsFatalCheck("no matching tape for record", "ProgExport.cpp"));
+    EXPECT_EQ(written, std::string(kHeader) + "1,\"Alpha\",1,\"found\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n");
 }
 
 TEST(ProgList, EndsWithAFatalCheckOnAProgrammeRecordTooShortForItsDate) {
     PdbFile progs;
     progs.records = {record(progRecord(titled("fine")), 1), record(Bytes(15, 0xB0), 2)};
-    const PalmDB progsDb = test::loadedDatabase(progs);
-    const PalmDB tapesDb = test::loadedDatabase(threeTapes());
-    CsvWriter out;
-    const auto failure = test::failureOf([&] { writeProgList(progsDb, tapesDb, out); });
-    ASSERT_TRUE(failure);
-    EXPECT_EQ(failure->status(), kStatusFatal);
-    EXPECT_THAT(std::string(failure->message()), IsFatalCheck("short prog record", "ProgExport.cpp"));
-    EXPECT_EQ(out.pending(), kHeader);  // checked before any row is written
+    const auto [message, written] = failingProgList(progs);
+    EXPECT_THAT(message, IsFatalCheck("short prog record", "ProgExport.cpp"));
+    EXPECT_EQ(written, kHeader);  // checked before any row is written
 }
 
 TEST(ProgList, JoinsEveryProgrammeOnADifferentTape) {
