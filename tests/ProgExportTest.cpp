@@ -82,6 +82,25 @@ TEST(ProgList, GroupsByTapeThenOrderKeyWhateverTheFileOrder) {
                         "3,\"Gamma\",10,\"g1\"" + rest + "\r\n");
 }
 
+TEST(ProgList, KeepsTheFileOrderOfManyProgrammesWithEqualKeys) {
+    // Enough equal keys that a sort which is not stable would reorder them.
+    PdbFile progs;
+    std::string expected(kHeader);
+    for (std::uint32_t i = 0; i < 200; ++i) {
+        ProgFields prog = titled(std::to_string(i));
+        prog.tapeId = 1 + i % 2;
+        prog.order = 7;
+        progs.records.push_back(record(progRecord(prog), i));
+    }
+    for (const std::uint32_t tape : {1u, 2u}) {
+        for (std::uint32_t i = tape - 1; i < 200; i += 2) {
+            expected += std::to_string(tape) + (tape == 1 ? ",\"Alpha\"," : ",\"Beta\",") + std::to_string(i) + ",\"" +
+                        std::to_string(i) + "\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n";
+        }
+    }
+    EXPECT_EQ(progList(progs), expected + "\r\n");
+}
+
 TEST(ProgList, MultipliesTheStoredLengthBySpeedFactor) {
     const struct {
         std::uint16_t stored;
