@@ -28,11 +28,13 @@ struct FileCloser {
 };
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
+#ifndef _WIN32
 bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
     const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [&](char x, char y) { return lower(x) == lower(y); });
 }
+#endif
 
 // Backups copied through other systems often come back as "cinecasetapes.pdb"
 // or "CINECASETAPES.PDB". Finds such a file beside the missing `path`: the

@@ -1,14 +1,22 @@
 // Runs the built tool on directories of databases written by the tests and
 // compares its status, both console streams and both CSV files byte for byte.
+// The CSV files are the same on every platform; the console streams end lines
+// the platform's way, and the texts of system errors are the C runtime's.
 #include "TestSupport.h"
 
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
+
+#include <filesystem>
 
 namespace reelport {
 namespace {
 
-using test::IsFatalCheck;
+using test::console;
+using test::IsFatalCheckOnConsole;
+using test::kSeparator;
+using test::kWindows;
 using test::readFile;
 using test::record;
 using test::runReelport;
@@ -61,21 +69,21 @@ struct Catalogue {
         char text[512];
         std::snprintf(text, sizeof text, "%4d tapes exported to %s\n%4d progs exported to %s\n", tapes,
                       dir.file("CinecaseTapes.CSV").c_str(), progs, dir.file("CinecaseProgs.CSV").c_str());
-        return text;
+        return console(text);
     }
 };
 
 TEST(Reelport, WithoutArgumentsShowsTheUsage) {
     const auto result = runReelport({});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, kUsage);
+    EXPECT_EQ(result.out, console(kUsage));
     EXPECT_EQ(result.err, "");
 }
 
 TEST(Reelport, RefusesAnEmptyDirectoryArgumentWithTheUsage) {
     const auto result = runReelport({""});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, kUsage);
+    EXPECT_EQ(result.out, console(kUsage));
     EXPECT_EQ(result.err, "");
 }
 
@@ -83,7 +91,7 @@ TEST(Reelport, TakesMinusHAsADirectory) {
     const auto result = runReelport({"-h"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, "-h/CinecaseTapes.PDB: No such file or directory\n");
+    EXPECT_EQ(result.err, console(std::string("-h") + kSeparator + "CinecaseTapes.PDB: No such file or directory\n"));
 }
 
 TEST(Reelport, ConvertsACatalogue) {
@@ -96,11 +104,27 @@ TEST(Reelport, ConvertsACatalogue) {
     EXPECT_EQ(catalogue.progsCsv(), kProgsCsvText);
 }
 
-TEST(Reelport, AddsNoSecondSlashToADirectoryEndingInOne) {
+TEST(Reelport, AddsNoSecondSeparatorToADirectoryEndingInOne) {
     const Catalogue catalogue(tapesFile(), progsFile());
-    const auto result = runReelport({catalogue.dir.path() + "/"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, catalogue.countLines(2, 3));
+    const std::string directory = catalogue.dir.path();
+    const struct {
+        std::string argument;
+        std::string shownDirectory;  // what the count lines show before the separator
+    } cases[] = {
+        {directory + kSeparator, directory},
+        // "/" separates directories on Windows too, but only "\" is taken
+        // as the separator that ends the argument.
+        {directory + "/", kWindows ? directory + "/" : directory},
+    };
+    for (const auto& c : cases) {
+        const auto result = runReelport({c.argument});
+        EXPECT_EQ(result.status, 0) << c.argument;
+        EXPECT_EQ(result.out, console("   2 tapes exported to " + c.shownDirectory + kSeparator +
+                                      "CinecaseTapes.CSV\n   3 progs exported to " + c.shownDirectory +
+                                      kSeparator + "CinecaseProgs.CSV\n"))
+            << c.argument;
+        EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
+    }
 }
 
 TEST(Reelport, ConvertsEmptyDatabases) {
@@ -119,8 +143,8 @@ TEST(Reelport, KeepsTheRowsBeforeAMissingTape) {
     const Catalogue catalogue(tapesFile(), progs);
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheck("no matching tape for record", "ProgExport.cpp"));
-    EXPECT_EQ(result.out, "   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n");
+    EXPECT_THAT(result.err, IsFatalCheckOnConsole("no matching tape for record", "ProgExport.cpp"));
+    EXPECT_EQ(result.out, console("   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n"));
     EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
     const std::string complete = kProgsCsvText;
     EXPECT_EQ(catalogue.progsCsv(), complete.substr(0, complete.size() - 2));  // all rows, no empty line
@@ -133,7 +157,7 @@ TEST(Reelport, StopsAtADamagedTapeDatabaseBeforeOpeningTheProgrammes) {
     writeBytes(dir.file("CinecaseTapes.PDB"), tapes);
     const auto result = runReelport({dir.path()});
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheck("short header read", "PalmDB.cpp"));
+    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short header read", "PalmDB.cpp"));
     EXPECT_EQ(result.out, "");
     EXPECT_FALSE(test::fileExists(dir.file("CinecaseTapes.CSV")));
     EXPECT_FALSE(test::fileExists(dir.file("CinecaseProgs.CSV")));
@@ -144,7 +168,7 @@ TEST(Reelport, ReportsAMissingProgrammeDatabaseAfterWritingTheTapes) {
     writeBytes(dir.file("CinecaseTapes.PDB"), buildPdb(tapesFile()));
     const auto result = runReelport({dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, dir.file("CinecaseProgs.PDB") + ": No such file or directory\n");
+    EXPECT_EQ(result.err, console(dir.file("CinecaseProgs.PDB") + ": No such file or directory\n"));
     EXPECT_EQ(readFile(dir.file("CinecaseTapes.CSV")), kTapesCsvText);
 }
 
@@ -156,9 +180,11 @@ TEST(Reelport, RefusesADatabaseOfAnotherVersionNamingThePathUsed) {
     writeBytes(dir.file("CINECASEPROGS.PDB"), buildPdb(progs));
     const auto result = runReelport({dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err,
-              "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\n"
-              "The file " + dir.file("CINECASEPROGS.PDB") + " seems to be from version 1.3\n");
+    // Windows file names ignore case, so there the name asked for opens the file.
+    const std::string used = dir.file(kWindows ? "CinecaseProgs.PDB" : "CINECASEPROGS.PDB");
+    EXPECT_EQ(result.err, console("Wrong database version!\n"
+                                  "This conversion tool only works for version 1.2 of Cinecase databases.\n"
+                                  "The file " + used + " seems to be from version 1.3\n"));
     // Output files keep their exact names.
     EXPECT_EQ(readFile(dir.file("CinecaseTapes.CSV")), kTapesCsvText);
     EXPECT_FALSE(test::fileExists(dir.file("CinecaseProgs.CSV")));
@@ -170,8 +196,8 @@ TEST(Reelport, RefusesADatabaseOfAnotherApplication) {
     const Catalogue catalogue(tapes, progsFile());
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "Invalid creator ID!\nThe file " + catalogue.dir.file("CinecaseTapes.PDB") +
-                              " is not a valid Cinecase database.\n");
+    EXPECT_EQ(result.err, console("Invalid creator ID!\nThe file " + catalogue.dir.file("CinecaseTapes.PDB") +
+                                  " is not a valid Cinecase database.\n"));
     EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseTapes.CSV")));
 }
 
@@ -181,47 +207,67 @@ TEST(Reelport, EndsWithAFatalCheckForAnotherDatabaseType) {
     const Catalogue catalogue(tapes, progsFile());
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheck("wrong PDB type", "ExportFrame.cpp"));
+    EXPECT_THAT(result.err, IsFatalCheckOnConsole("wrong PDB type", "ExportFrame.cpp"));
 }
+
+// The C runtime's text for opening a directory as a file: Linux's says what
+// stands there, Windows' that access is refused.
+constexpr const char* kDirectoryOpenError = kWindows ? "Permission denied" : "Is a directory";
 
 TEST(Reelport, RefusesADirectoryInPlaceOfADatabase) {
     const test::TempDir dir;
-    ASSERT_EQ(mkdir(dir.file("CinecaseTapes.PDB").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("CinecaseTapes.PDB")));
     const auto result = runReelport({dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, dir.file("CinecaseTapes.PDB") + ": Is a directory\n");
+    EXPECT_EQ(result.err, console(dir.file("CinecaseTapes.PDB") + ": " + kDirectoryOpenError + "\n"));
 }
 
 TEST(Reelport, ReportsAPathTooLongForTheSystem) {
-    const std::string directory = "/tmp/" + std::string(5000, 'd');
+    const test::TempDir dir;
+    const std::string directory = kWindows ? dir.file(std::string(5000, 'd')) : "/tmp/" + std::string(5000, 'd');
     const auto result = runReelport({directory});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, directory + "/CinecaseTapes.PDB: File name too long\n");
+    // Windows has no error of its own for a name too long; such a path is not found.
+    EXPECT_EQ(result.err, console(directory + kSeparator + "CinecaseTapes.PDB: " +
+                                  (kWindows ? "No such file or directory" : "File name too long") + "\n"));
 }
 
 TEST(Reelport, ReportsAnOutputFileThatCannotBeOpened) {
     const Catalogue catalogue(tapesFile(), progsFile());
-    ASSERT_EQ(mkdir(catalogue.dir.file("CinecaseProgs.CSV").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(catalogue.dir.file("CinecaseProgs.CSV")));
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, catalogue.dir.file("CinecaseProgs.CSV") + ": Is a directory\n");
-    EXPECT_EQ(result.out, "   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n");
+    EXPECT_EQ(result.err, console(catalogue.dir.file("CinecaseProgs.CSV") + ": " + kDirectoryOpenError + "\n"));
+    EXPECT_EQ(result.out, console("   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n"));
 }
 
-TEST(Reelport, ReportsAFullDiskInsteadOfSuccess) {
+TEST(Reelport, ReportsACsvFileThatCannotBeWrittenInsteadOfSuccess) {
     const Catalogue catalogue(tapesFile(), progsFile());
-    ASSERT_EQ(symlink("/dev/full", catalogue.dir.file("CinecaseTapes.CSV").c_str()), 0);
+    const std::string csv = catalogue.dir.file("CinecaseTapes.CSV");
+#ifdef _WIN32
+    // Windows has no device that is always full; a CSV file held open by a
+    // spreadsheet cannot be opened for writing.
+    const test::LockedFile heldOpen(csv);
+    const std::string error = "Permission denied";
+#else
+    ASSERT_EQ(symlink("/dev/full", csv.c_str()), 0);
+    const std::string error = "No space left on device";
+#endif
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, catalogue.dir.file("CinecaseTapes.CSV") + ": No space left on device\n");
+    EXPECT_EQ(result.err, console(csv + ": " + error + "\n"));
     EXPECT_EQ(result.out, "");
+    EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
 }
 
 TEST(Reelport, ReportsAStandardOutputThatCannotBeWritten) {
+    if (test::underWine()) GTEST_SKIP() << "Wine's C runtime does not report failed writes to standard output";
     const Catalogue catalogue(tapesFile(), progsFile());
-    const auto result = runReelport({catalogue.dir.path()}, "/dev/full");
+    const auto result = runReelport({catalogue.dir.path()}, test::StandardOutput::Unwritable);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, "standard output: No space left on device\n");
+    // Linux's standard output is /dev/full, Windows' a handle open for reading only.
+    EXPECT_EQ(result.err, console(std::string("standard output: ") +
+                                  (kWindows ? "Bad file descriptor" : "No space left on device") + "\n"));
     EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
     EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
 }
@@ -233,7 +279,7 @@ TEST(Reelport, PassesOverEmptyRecordsAndRefusesShortOnes) {
     const Catalogue catalogue(tapes, progsFile());
     const auto result = runReelport({catalogue.dir.path()});
     EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheck("short tape record", "TapeExport.cpp"));
+    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short tape record", "TapeExport.cpp"));
     const std::string complete = kTapesCsvText;
     EXPECT_EQ(catalogue.tapesCsv(), complete.substr(0, complete.size() - 2));
     EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));

@@ -2,7 +2,6 @@
 
 #include "TestSupport.h"
 
-#include <sys/stat.h>
 
 namespace reelport {
 namespace {
@@ -14,12 +13,21 @@ TEST(ComposePath, PutsOneSeparatorBetweenDirectoryAndName) {
         const char* directory;
         const char* expected;
     } cases[] = {
+#ifdef _WIN32
+        {"dir", "dir\\CinecaseTapes.PDB"},
+        {"dir\\", "dir\\CinecaseTapes.PDB"},
+        {"C:\\", "C:\\CinecaseTapes.PDB"},
+        {"a\\b", "a\\b\\CinecaseTapes.PDB"},
+        {"dir/", "dir/\\CinecaseTapes.PDB"},  // only a backslash ends a directory
+        {"-h", "-h\\CinecaseTapes.PDB"},
+#else
         {"dir", "dir/CinecaseTapes.PDB"},
         {"dir/", "dir/CinecaseTapes.PDB"},
         {"/", "/CinecaseTapes.PDB"},
         {"a/b", "a/b/CinecaseTapes.PDB"},
         {"dir\\", "dir\\/CinecaseTapes.PDB"},  // a backslash is an ordinary character here
         {"-h", "-h/CinecaseTapes.PDB"},
+#endif
     };
     for (const auto& c : cases) {
         EXPECT_EQ(composePath(c.directory, kTapesDatabase), c.expected) << c.directory;
@@ -28,7 +36,7 @@ TEST(ComposePath, PutsOneSeparatorBetweenDirectoryAndName) {
 
 TEST(ComposePath, NeverCutsALongPath) {
     const std::string directory(300, 'd');
-    EXPECT_EQ(composePath(directory, kProgsCsv), directory + "/CinecaseProgs.CSV");
+    EXPECT_EQ(composePath(directory, kProgsCsv), directory + test::kSeparator + "CinecaseProgs.CSV");
 }
 
 std::string quoted(std::string_view text, int maxLength) {
@@ -111,12 +119,14 @@ TEST(CsvWriter, ReportsAnOutputThatCannotBeOpened) {
 }
 
 TEST(CsvWriter, ReportsAFullDiskWhenClosing) {
-    CsvWriter out("/dev/full");
+    const auto device = test::fullDevice();
+    if (!device) GTEST_SKIP() << "no device here that is always full";
+    CsvWriter out(*device);
     out.write("TAPE_ID\n");
     const auto failure = test::failureOf([&] { out.close(); });
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->status(), kStatusRefused);
-    EXPECT_EQ(std::string(failure->message()), "/dev/full: No space left on device\n");
+    EXPECT_EQ(std::string(failure->message()), *device + ": No space left on device\n");
 }
 
 TEST(CategoryName, ReadsAtMostTheNamesOwnSlot) {

@@ -2,7 +2,7 @@
 
 #include "TestSupport.h"
 
-#include <sys/stat.h>
+#include <filesystem>
 
 #include <functional>
 
@@ -291,12 +291,14 @@ TEST(PalmDBRead, ReportsAMissingFileWithItsPath) {
 
 TEST(PalmDBRead, RefusesADirectoryWithoutReadingIt) {
     const test::TempDir dir;
-    ASSERT_EQ(mkdir(dir.file("CinecaseTapes.PDB").c_str(), 0755), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("CinecaseTapes.PDB")));
     PalmDB db;
     const auto failure = test::failureOf([&] { db.read(dir.file("CinecaseTapes.PDB")); });
     ASSERT_TRUE(failure);
     EXPECT_EQ(failure->status(), kStatusRefused);
-    EXPECT_EQ(std::string(failure->message()), dir.file("CinecaseTapes.PDB") + ": Is a directory\n");
+    // Windows' C runtime refuses to open a directory at all.
+    EXPECT_EQ(std::string(failure->message()),
+              dir.file("CinecaseTapes.PDB") + (test::kWindows ? ": Permission denied\n" : ": Is a directory\n"));
 }
 
 TEST(PalmDBRead, FallsBackToTheFirstNameMatchingIgnoringCase) {
@@ -306,7 +308,9 @@ TEST(PalmDBRead, FallsBackToTheFirstNameMatchingIgnoringCase) {
     writeBytes(dir.file("CinecaseTapes.PDBX"), buildPdb(withRecords(5, 2)));
     PalmDB db;
     db.read(dir.file("CinecaseTapes.PDB"));
-    EXPECT_EQ(db.path(), dir.file("CINECASETAPES.PDB"));  // 'C' sorts before 'c'
+    // Windows file names ignore case: there the first two writes went to one
+    // file, which opens under the name asked for. Elsewhere 'C' sorts before 'c'.
+    EXPECT_EQ(db.path(), dir.file(test::kWindows ? "CinecaseTapes.PDB" : "CINECASETAPES.PDB"));
     EXPECT_EQ(db.entries().size(), 3u);
 }
 

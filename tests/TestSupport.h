@@ -15,6 +15,25 @@
 
 namespace reelport::test {
 
+// What the tool puts between a directory and a file name.
+#ifdef _WIN32
+inline constexpr char kSeparator = '\\';
+#else
+inline constexpr char kSeparator = '/';
+#endif
+
+// Whether this build is for Windows, where the console streams are text
+// streams that write every LF as CR LF and file names ignore case.
+#ifdef _WIN32
+inline constexpr bool kWindows = true;
+#else
+inline constexpr bool kWindows = false;
+#endif
+
+// `text` as the tool's standard output and standard error write it: with
+// CR LF for every LF on Windows, unchanged elsewhere.
+std::string console(std::string text);
+
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
 public:
@@ -24,7 +43,7 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
+    std::string file(const std::string& name) const { return path_ + kSeparator + name; }
 
 private:
     std::string path_;
@@ -34,6 +53,28 @@ std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 std::string asText(const Bytes& bytes);
 
+// Whether this Windows build runs under Wine on Linux.
+bool underWine();
+
+// A device on which every write fails for lack of space: Linux's /dev/full;
+// on Windows the same device as Wine shows it, none on Windows itself.
+std::optional<std::string> fullDevice();
+
+#ifdef _WIN32
+// Holds a file open without sharing it, as a spreadsheet holds a CSV file it
+// shows: nobody else can open the file until this is destroyed.
+class LockedFile {
+public:
+    explicit LockedFile(const std::string& path);
+    ~LockedFile();
+    LockedFile(const LockedFile&) = delete;
+    LockedFile& operator=(const LockedFile&) = delete;
+
+private:
+    void* handle_;
+};
+#endif
+
 // What a run of the built tool did.
 struct RunResult {
     int status = -1;
@@ -41,10 +82,17 @@ struct RunResult {
     std::string err;
 };
 
-// Runs the built reelport with these arguments. Standard output goes to
-// `stdoutPath` when given (for example /dev/full), else it is captured.
+// Where a run's standard output goes.
+enum class StandardOutput {
+    Captured,
+    // Every write fails: /dev/full (a full disk) on Linux, a handle open for
+    // reading only on Windows.
+    Unwritable,
+};
+
+// Runs the built reelport with these arguments; standard error is captured.
 RunResult runReelport(const std::vector<std::string>& arguments,
-                      const std::optional<std::string>& stdoutPath = std::nullopt);
+                      StandardOutput output = StandardOutput::Captured);
 
 // The failure a call ends with; the test fails when it ends without one.
 template <typename Call>
@@ -65,6 +113,16 @@ bool isFatalCheckLine(const std::string& text, const std::string& condition, con
 MATCHER_P2(IsFatalCheck, condition, sourceFile,
            "is \"Assert failed: " + std::string(condition) + " (at " + std::string(sourceFile) + ", line N)\"") {
     return isFatalCheckLine(arg, condition, sourceFile);
+}
+
+// The same line as written on the tool's standard error (see `console`).
+MATCHER_P2(IsFatalCheckOnConsole, condition, sourceFile,
+           "is \"Assert failed: " + std::string(condition) + " (at " + std::string(sourceFile) +
+               ", line N)\" with the console's line end") {
+    const std::string text = arg;
+    if (!kWindows) return isFatalCheckLine(text, condition, sourceFile);
+    return text.ends_with("\r\n") && text.find('\r') == text.size() - 2 &&
+           isFatalCheckLine(text.substr(0, text.size() - 2) + "\n", condition, sourceFile);
 }
 
 }  // namespace reelport::test
