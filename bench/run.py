@@ -125,23 +125,20 @@ def main():
         sys.exit("/usr/bin/time (Debian package time) is needed to measure peak memory")
 
     expected = read_expected()
+    shapes = args.shapes.split(",")
+    directories = {shape: (args.build / "bench-data" / shape).resolve() for shape in shapes}
     found = {}
-    results = {}
     checks_ok = True
-    for shape in args.shapes.split(","):
-        directory = (args.build / "bench-data" / shape).resolve()
+    for shape, directory in directories.items():
         directory.mkdir(parents=True, exist_ok=True)
         subprocess.run([str(maker), shape, str(directory)], check=True)
-        input_bytes = sum((directory / name).stat().st_size for name in INPUTS)
-
         if args.reference:
             remove_outputs(directory)
             run_timed([str(args.reference.resolve()), str(directory)], None)
             reference = checksums(directory)
         remove_outputs(directory)
-        run_timed([str(tool), str(directory)], None)  # warms the page cache and the binary
+        run_timed([str(tool), str(directory)], None)  # also brings the files into the page cache
         found[shape] = checksums(directory)
-        output_bytes = sum((directory / name).stat().st_size for name in OUTPUTS)
         if not args.record_checksums and shape in expected and found[shape] != expected[shape]:
             print(f"{shape}: CHECKSUM MISMATCH with bench/checksums.txt", file=sys.stderr)
             checks_ok = False
@@ -149,20 +146,27 @@ def main():
             print(f"{shape}: CHECKSUM MISMATCH with the reference build", file=sys.stderr)
             checks_ok = False
 
-        tool_times, baseline_times = [], []
-        for _ in range(args.runs):
+    # Tool and baseline take turns, and so do the shapes, so that a change in
+    # the machine's load falls on all of them alike.
+    tool_times = {shape: [] for shape in shapes}
+    baseline_times = {shape: [] for shape in shapes}
+    for _ in range(args.runs):
+        for shape, directory in directories.items():
             remove_outputs(directory)
-            tool_times.append(run_timed([str(tool), str(directory)], args.cpu))
-            baseline_times.append(time_baseline(directory, args.cpu))
+            tool_times[shape].append(run_timed([str(tool), str(directory)], args.cpu))
+            baseline_times[shape].append(time_baseline(directory, args.cpu))
+
+    results = {}
+    for shape, directory in directories.items():
         (directory / "baseline.out").unlink(missing_ok=True)
         results[shape] = {
             "records": sum(int.from_bytes((directory / name).read_bytes()[76:78], "big") for name in INPUTS),
-            "input": input_bytes,
-            "output": output_bytes,
-            "tool": statistics.median(wall for wall, _ in tool_times),
-            "baseline": statistics.median(wall for wall, _ in baseline_times),
-            "tool cpu": statistics.median(cpu for _, cpu in tool_times),
-            "baseline cpu": statistics.median(cpu for _, cpu in baseline_times),
+            "input": sum((directory / name).stat().st_size for name in INPUTS),
+            "output": sum((directory / name).stat().st_size for name in OUTPUTS),
+            "tool": statistics.median(wall for wall, _ in tool_times[shape]),
+            "baseline": statistics.median(wall for wall, _ in baseline_times[shape]),
+            "tool cpu": statistics.median(cpu for _, cpu in tool_times[shape]),
+            "baseline cpu": statistics.median(cpu for _, cpu in baseline_times[shape]),
             "peak": peak_memory([str(tool), str(directory)]),
         }
 
