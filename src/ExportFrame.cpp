@@ -99,7 +99,7 @@ void CsvWriter::writePadded(unsigned value, int width) {
 void CsvWriter::putInPieces(std::string_view bytes) {
     while (bytes.size() > buffer_.size() - used_) {
         const std::size_t free = buffer_.size() - used_;
-        std::memcpy(buffer_.data() + used_, bytes.data(), free);
+        std::copy_n(bytes.begin(), free, buffer_.data() + used_);
         used_ += free;
         bytes.remove_prefix(free);
         emptyBuffer();

@@ -5,9 +5,9 @@
 
 #include "PalmDB.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <span>
@@ -81,7 +81,8 @@ private:
     }
     void put(std::string_view bytes) {
         if (bytes.size() <= buffer_.size() - used_) {
-            std::memcpy(buffer_.data() + used_, bytes.data(), bytes.size());
+            // std::copy, not memcpy: an empty text may have no address at all.
+            std::copy(bytes.begin(), bytes.end(), buffer_.data() + used_);
             used_ += bytes.size();
         } else {
             putInPieces(bytes);

@@ -134,6 +134,16 @@ TEST(CsvWriter, KeepsTextWholeAcrossItsBuffer) {
     EXPECT_EQ(test::readFile(path), expectedAll);
 }
 
+// An empty view may carry no address (a category missing from a short
+// application-info block); copying it must not hand a null pointer to memcpy,
+// which the undefined-behaviour sanitizer reports.
+TEST(CsvWriter, WritesAnEmptyTextThatHasNoAddress) {
+    CsvWriter out;
+    out.write(std::string_view());
+    writeQuotedField(out, std::string_view(), kWholeText);
+    EXPECT_EQ(out.pending(), "\"\"");
+}
+
 TEST(CsvWriter, ReportsAnOutputThatCannotBeOpened) {
     const test::TempDir dir;
     const std::string path = dir.file("missing/CinecaseTapes.CSV");
