@@ -2,11 +2,11 @@
 # status 0 and the tool reports the 12 tapes and 40 programmes of that shape.
 file(REMOVE_RECURSE "${DIR}")
 file(MAKE_DIRECTORY "${DIR}")
-execute_process(COMMAND "${MAKER}" small "${DIR}" RESULT_VARIABLE made)
+execute_process(COMMAND ${EMULATOR} "${MAKER}" small "${DIR}" RESULT_VARIABLE made)
 if(NOT made EQUAL 0)
   message(FATAL_ERROR "make_catalogue small ended with ${made}")
 endif()
-execute_process(COMMAND "${TOOL}" "${DIR}" RESULT_VARIABLE status OUTPUT_VARIABLE out)
+execute_process(COMMAND ${EMULATOR} "${TOOL}" "${DIR}" RESULT_VARIABLE status OUTPUT_VARIABLE out)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "reelport ended with ${status}")
 endif()
