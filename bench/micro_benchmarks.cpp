@@ -35,6 +35,8 @@ PalmDB loaded(const reelport::Bytes& image) {
     return db;
 }
 
+// Parsing a database image held in memory; load() takes its image by value,
+// so each iteration also copies the file's bytes once, as a read would.
 void readDatabase(benchmark::State& state, std::string_view shape) {
     const auto& image = catalogue(shape).progsDatabase;
     for (auto _ : state) {
