@@ -18,6 +18,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -86,11 +87,17 @@ public:
 
 private:
     std::string path_;
-    std::vector<std::uint8_t> image_;  // the whole file; blocks and records view into it
+    // The whole file, mapped into memory or read into it; blocks and records
+    // view into it. `imageOwner_` keeps it there for the life of the object.
+    std::span<const std::uint8_t> image_;
+    std::shared_ptr<const void> imageOwner_;
     PdbHeader header_;
     std::vector<RecordEntry> entries_;
     std::span<const std::uint8_t> appInfo_;
     std::span<const std::uint8_t> sortInfo_;
+
+    // Finds the parts of `image_`, with every layout check.
+    void parse();
 };
 
 // Big-endian numbers at a fixed offset of a byte view whose size the caller checked.

@@ -46,25 +46,23 @@ constexpr std::array<std::string_view, 4> kSpeedNames = {"SP", "LP", "EP", "??"}
 constexpr std::size_t kTapeLabelOffset = 2;
 constexpr int kTapeLabelLength = 16;
 
-// A programme in the order of the list: by tape ID, then by its order on the
-// tape, then by its place in the file.
-struct SortedProg {
-    std::uint64_t key;  // tape ID in the high bits, order below
-    std::uint32_t fileIndex;
+// Programmes and tapes are sorted by keys packed into one u64 each, so the
+// sorts compare plain integers. A database holds at most 65535 records, so a
+// record's place in its file fits in the low 16 bits.
+constexpr std::uint64_t kFileIndexMask = 0xFFFF;
 
-    bool operator<(const SortedProg& other) const {
-        return std::pair(key, fileIndex) < std::pair(other.key, other.fileIndex);
-    }
-};
-
-std::vector<SortedProg> sortedProgs(const std::vector<RecordEntry>& entries) {
-    std::vector<SortedProg> progs;
+// A programme's place in the list: by tape ID (bits 63-32), then by its order
+// on the tape (bits 31-16), then by its place in the file (bits 15-0).
+std::vector<std::uint64_t> sortedProgs(const std::vector<RecordEntry>& entries) {
+    std::vector<std::uint64_t> progs;
+    progs.reserve(entries.size());
     for (std::uint32_t i = 0; i < entries.size(); ++i) {
         const auto data = entries[i].data;
         // An empty record has no kind; records of other kinds are passed over.
         if (data.empty() || (data[0] & 0xF0) != kProgKind) continue;
         if (data.size() < kMinimumSize) fatalCheck("short prog record");
-        progs.push_back({std::uint64_t{be32(data, kTapeIdOffset)} << 16 | be16(data, kOrderOffset), i});
+        progs.push_back(std::uint64_t{be32(data, kTapeIdOffset)} << 32 |
+                        std::uint64_t{be16(data, kOrderOffset)} << 16 | i);
     }
     std::sort(progs.begin(), progs.end());
     return progs;
@@ -76,20 +74,22 @@ std::vector<SortedProg> sortedProgs(const std::vector<RecordEntry>& entries) {
 class TapeIndex {
 public:
     explicit TapeIndex(const std::vector<RecordEntry>& tapes) : tapes_(tapes) {
-        ids_.reserve(tapes.size());
-        for (std::uint32_t i = 0; i < tapes.size(); ++i) ids_.emplace_back(tapes[i].uniqueIdValue(), i);
-        std::sort(ids_.begin(), ids_.end());  // equal IDs keep file order, the first comes first
+        keys_.reserve(tapes.size());
+        for (std::uint32_t i = 0; i < tapes.size(); ++i) {
+            keys_.push_back(std::uint64_t{tapes[i].uniqueIdValue()} << 32 | i);
+        }
+        std::sort(keys_.begin(), keys_.end());  // equal IDs keep file order, the first comes first
     }
 
     const RecordEntry* find(std::uint32_t tapeId) const {
-        const auto found = std::lower_bound(ids_.begin(), ids_.end(), std::pair(tapeId, std::uint32_t{0}));
-        if (found == ids_.end() || found->first != tapeId) return nullptr;
-        return &tapes_[found->second];
+        const auto found = std::lower_bound(keys_.begin(), keys_.end(), std::uint64_t{tapeId} << 32);
+        if (found == keys_.end() || *found >> 32 != tapeId) return nullptr;
+        return &tapes_[*found & kFileIndexMask];
     }
 
 private:
     const std::vector<RecordEntry>& tapes_;
-    std::vector<std::pair<std::uint32_t, std::uint32_t>> ids_;  // unique ID, file index
+    std::vector<std::uint64_t> keys_;  // unique ID in the high 32 bits, place in the file below
 };
 
 void writeProgRow(const RecordEntry& prog, const RecordEntry& tape, std::span<const std::uint8_t> appInfo,
@@ -155,13 +155,13 @@ void writeProgRow(const RecordEntry& prog, const RecordEntry& tape, std::span<co
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) {
     out.write(kHeaderLine);
     const auto& entries = progsDb.entries();
-    const std::vector<SortedProg> progs = sortedProgs(entries);
+    const std::vector<std::uint64_t> progs = sortedProgs(entries);
     const TapeIndex tapes(tapesDb.entries());
 
     // Runs of programmes on one tape share its look-up.
     const RecordEntry* tape = nullptr;
-    for (const SortedProg& sorted : progs) {
-        const RecordEntry& prog = entries[sorted.fileIndex];
+    for (const std::uint64_t key : progs) {
+        const RecordEntry& prog = entries[key & kFileIndexMask];
         const std::uint32_t tapeId = be32(prog.data, kTapeIdOffset);
         if (tape == nullptr || tape->uniqueIdValue() != tapeId) {
             tape = tapes.find(tapeId);

@@ -109,6 +109,49 @@ TEST(CsvWriter, WritesLargeOutputWhole) {
     EXPECT_EQ(test::readFile(path), expected);
 }
 
+// The writer holds 64 KiB at a time: texts, numbers and line ends that fall
+// across the edge of its buffer must come out whole, in memory and in a file.
+TEST(CsvWriter, KeepsTextWholeAcrossItsBuffer) {
+    std::string text;
+    for (int i = 0; text.size() < 3 * 65536; ++i) text += "line \"" + std::to_string(i) + "\"\n";
+    std::string expected = "\"";
+    for (const char c : text) expected += c == '"' ? "\"\"" : c == '\n' ? "\r\n" : std::string(1, c);
+    expected += "\"";
+    const auto writeAll = [&](CsvWriter& out) {
+        for (int i = 0; i < 3; ++i) {  // shifts the buffer's edge against the text
+            writeQuotedField(out, text, kWholeText);
+            out.write(",x\n");
+            out.writeNumber(18446744073709551615u);
+            out.writePadded(5, 10);
+        }
+    };
+    std::string expectedAll;
+    for (int i = 0; i < 3; ++i) expectedAll += expected + ",x\r\n184467440737095516150000000005";
+
+    CsvWriter inMemory;
+    writeAll(inMemory);
+    EXPECT_EQ(inMemory.pending(), expectedAll);
+
+    const test::TempDir dir;
+    const std::string path = dir.file("edge.CSV");
+    {
+        CsvWriter out(path);
+        writeAll(out);
+        out.close();
+    }
+    EXPECT_EQ(test::readFile(path), expectedAll);
+}
+
+// An empty view may carry no address (a category missing from a short
+// application-info block); copying it must not hand a null pointer to memcpy,
+// which the undefined-behaviour sanitizer reports.
+TEST(CsvWriter, WritesAnEmptyTextThatHasNoAddress) {
+    CsvWriter out;
+    out.write(std::string_view());
+    writeQuotedField(out, std::string_view(), kWholeText);
+    EXPECT_EQ(out.pending(), "\"\"");
+}
+
 TEST(CsvWriter, ReportsAnOutputThatCannotBeOpened) {
     const test::TempDir dir;
     const std::string path = dir.file("missing/CinecaseTapes.CSV");

@@ -1,0 +1,106 @@
+// Micro-benchmarks of the conversion's hot paths on the "typical" and
+// "scattered" catalogues, held in memory: reading a database image, writing
+// each CSV list, and the quoted-field writer alone. The CSV text goes through
+// the tool's own buffered writer into /dev/null, so the file system adds
+// nothing but the write calls.
+#include "Catalogue.h"
+#include "Exports.h"
+#include "PalmDB.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+using reelport::CsvWriter;
+
+// The bytes processed by all iterations, for the throughput column.
+void countBytes(benchmark::State& state, std::size_t bytesPerIteration) {
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytesPerIteration));
+}
+using reelport::PalmDB;
+
+// The catalogues are built once per shape and shared by the benchmarks.
+const reelport::bench::Catalogue& catalogue(std::string_view shape) {
+    static const auto typical = reelport::bench::makeCatalogue(*reelport::bench::namedShape("typical"));
+    static const auto scattered = reelport::bench::makeCatalogue(*reelport::bench::namedShape("scattered"));
+    return shape == "typical" ? typical : scattered;
+}
+
+PalmDB loaded(const reelport::Bytes& image) {
+    PalmDB db;
+    db.load(image, "memory");
+    return db;
+}
+
+// Parsing a database image held in memory; load() takes its image by value,
+// so each iteration also copies the file's bytes once, as a read would.
+void readDatabase(benchmark::State& state, std::string_view shape) {
+    const auto& image = catalogue(shape).progsDatabase;
+    for (auto _ : state) {
+        PalmDB db;
+        db.load(image, "memory");
+        benchmark::DoNotOptimize(db.entries().data());
+    }
+    countBytes(state, image.size());
+}
+
+constexpr const char* kNowhere = "/dev/null";
+
+// The size of the CSV text a list writer produces.
+template <typename WriteList>
+std::size_t csvSize(WriteList&& writeList) {
+    CsvWriter inMemory;
+    writeList(inMemory);
+    return inMemory.pending().size();
+}
+
+void tapeList(benchmark::State& state, std::string_view shape) {
+    const PalmDB tapes = loaded(catalogue(shape).tapesDatabase);
+    const auto writeList = [&](CsvWriter& out) { return reelport::writeTapeList(tapes, out); };
+    for (auto _ : state) {
+        CsvWriter out(kNowhere);
+        benchmark::DoNotOptimize(writeList(out));
+        out.close();
+    }
+    countBytes(state, csvSize(writeList));
+}
+
+void progList(benchmark::State& state, std::string_view shape) {
+    const PalmDB tapes = loaded(catalogue(shape).tapesDatabase);
+    const PalmDB progs = loaded(catalogue(shape).progsDatabase);
+    const auto writeList = [&](CsvWriter& out) { return reelport::writeProgList(progs, tapes, out); };
+    for (auto _ : state) {
+        CsvWriter out(kNowhere);
+        benchmark::DoNotOptimize(writeList(out));
+        out.close();
+    }
+    countBytes(state, csvSize(writeList));
+}
+
+// One field of everyday length, with and without quotes to double and line
+// breaks to widen: 64 KiB worth of fields per iteration.
+void quotedField(benchmark::State& state, std::string_view text) {
+    const std::size_t fields = (1 << 16) / text.size();
+    for (auto _ : state) {
+        CsvWriter out(kNowhere);
+        for (std::size_t i = 0; i < fields; ++i) reelport::writeQuotedField(out, text, reelport::kWholeText);
+        out.close();
+    }
+    countBytes(state, fields * text.size());
+}
+
+BENCHMARK_CAPTURE(readDatabase, typical, "typical");
+BENCHMARK_CAPTURE(readDatabase, scattered, "scattered");
+BENCHMARK_CAPTURE(tapeList, typical, "typical");
+BENCHMARK_CAPTURE(tapeList, scattered, "scattered");
+BENCHMARK_CAPTURE(progList, typical, "typical");
+BENCHMARK_CAPTURE(progList, scattered, "scattered");
+BENCHMARK_CAPTURE(quotedField, plain, std::string_view("The Empire Strikes Back, Part 2 of 3"));
+BENCHMARK_CAPTURE(quotedField, quotes_and_lines, std::string_view("Label says \"Tierfilme\"\nsecond line"));
+
+}  // namespace
+
+BENCHMARK_MAIN();
