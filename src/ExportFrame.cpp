@@ -65,13 +65,19 @@ CsvWriter::~CsvWriter() {
 }
 
 void CsvWriter::write(std::string_view text) {
-    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos; lineEnd = text.find('\n')) {
-        pending_.append(text.substr(0, lineEnd));
-        pending_.append("\r\n");
-        text.remove_prefix(lineEnd + 1);
+    // A long text is taken block by block, so that what is held stays near one
+    // block (two for a block of line breaks), however long a note is.
+    while (!text.empty()) {
+        std::string_view block = text.substr(0, kWriteOutSize);
+        text.remove_prefix(block.size());
+        for (auto lineEnd = block.find('\n'); lineEnd != std::string_view::npos; lineEnd = block.find('\n')) {
+            pending_.append(block.substr(0, lineEnd));
+            pending_.append("\r\n");
+            block.remove_prefix(lineEnd + 1);
+        }
+        pending_.append(block);
+        if (file_ && pending_.size() >= kWriteOutSize) writeOut();
     }
-    pending_.append(text);
-    if (file_ && pending_.size() >= kWriteOutSize) writeOut();
 }
 
 void CsvWriter::write(char c) {

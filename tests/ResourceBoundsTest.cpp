@@ -198,5 +198,24 @@ TEST(ResourceBounds, LargestCatalogueRunsOnASmallStackWithinTwiceItsSize) {
         << "input " << bytes / 1024 << " KiB, baseline " << baseline << " KiB";
 }
 
+
+// One tape whose note is a long run of one byte: line breaks double on the
+// way out (CR LF), so a writer holding the whole note would need three times
+// the file in memory.
+TEST(ResourceBounds, AHugeNoteIsWrittenOutInBlocks) {
+    const long baseline = baselinePeakKib();
+    for (const char fill : {'n', '\n', '"'}) {
+        SCOPED_TRACE(static_cast<int>(fill));
+        PdbFile tapes = smallTapes();
+        tapes.records.push_back(record(tapeRecord({"Huge", 60, std::string(8 << 20, fill)}), 0x12));
+        const Catalogue catalogue(buildPdb(tapes), buildPdb(smallProgs()));
+        const MeasuredRun run = runMeasured(catalogue.dir.path());
+        ASSERT_EQ(run.status, kStatusSuccess) << run.err;
+        if (kAddressSanitizer) continue;
+        EXPECT_LE(run.peakKib - baseline, static_cast<long>(2 * catalogue.bytes / 1024) + 4096)
+            << "input " << catalogue.bytes / 1024 << " KiB, baseline " << baseline << " KiB";
+    }
+}
+
 }  // namespace
 }  // namespace reelport
