@@ -143,7 +143,8 @@ void PalmDB::load(std::vector<std::uint8_t> image, std::string path) {
     const std::size_t recordCount = header_.numRecords;
     if (recordCount > 0) {
         position = kRecordListStart;
-        entries_.reserve(recordCount);
+        // No more entries than the file can hold, whatever the count claims.
+        entries_.reserve(std::min<std::size_t>(recordCount, (fileLength - kRecordListStart) / kEntrySize));
         for (std::size_t i = 0; i < recordCount; ++i) {
             if (fileLength - position < kEntrySize) fatalCheck("short record entry read");
             const auto bytes = file.subspan(static_cast<std::size_t>(position), kEntrySize);
