@@ -5,16 +5,22 @@
 // see, and a run that allocates far more than its input holds.
 #include "CatalogueInput.h"
 
+#include <sanitizer/allocator_interface.h>
+
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 
 namespace {
 
-// Bytes requested from operator new while an input runs; counting is off
-// while libFuzzer itself works.
+// Bytes allocated while an input runs, seen through the address sanitizer's
+// allocation hook; counting is off while libFuzzer itself works.
 bool counting = false;
 std::size_t allocated = 0;
+
+void countAllocation(const volatile void*, std::size_t size) {
+    if (counting) allocated += size;
+}
+void ignoreRelease(const volatile void*) {}
 
 // Everything a run allocates, added up: the two images, 24 bytes of entry
 // for every 8-byte entry in a file, the sort and look-up tables, and the CSV
@@ -25,13 +31,13 @@ constexpr std::size_t kAllocationPerInputByte = 64;
 
 }  // namespace
 
-void* operator new(std::size_t size) {
-    if (counting) allocated += size;
-    if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-    throw std::bad_alloc();
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (__sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease) == 0) {
+        std::fputs("fuzz_catalogue: cannot install the allocation hook\n", stderr);
+        std::abort();
+    }
+    return 0;
 }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const reelport::fuzz::CatalogueInput catalogue = reelport::fuzz::splitInput({data, size});
