@@ -15,13 +15,13 @@ std::string_view baseName(std::string_view path) {
 
 }  // namespace
 
-void fatalCheck(const char* condition, std::source_location where) {
+void fatalCheck(const char* condition, const char* file, int line) {
     std::string text = "Assert failed: ";
     text += condition;
     text += " (at ";
-    text += baseName(where.file_name());
+    text += baseName(file);
     text += ", line ";
-    text += std::to_string(where.line());
+    text += std::to_string(line);
     text += ")\n";
     throw Failure(kStatusFatal, std::move(text));
 }

@@ -9,7 +9,6 @@
 // the fuzz target drive the reader and the exports in-process.
 #pragma once
 
-#include <source_location>
 #include <stdexcept>
 #include <string>
 
@@ -34,9 +33,12 @@ private:
 };
 
 // Ends the run with status 2 and the line
-// "Assert failed: <condition> (at <source file>, line <n>)".
-[[noreturn]] void fatalCheck(const char* condition,
-                             std::source_location where = std::source_location::current());
+// "Assert failed: <condition> (at <source file>, line <n>)". The defaults
+// take the caller's place: the builtins behind std::source_location, which
+// GCC, clang and MSVC all have, while clang 14 cannot build
+// std::source_location itself with the GNU library.
+[[noreturn]] void fatalCheck(const char* condition, const char* file = __builtin_FILE(),
+                             int line = __builtin_LINE());
 
 // Ends the run with status 1 and "<path>: <strerror(errorNumber)>": a file
 // that cannot be opened, read or written.

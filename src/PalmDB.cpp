@@ -198,7 +198,8 @@ void PalmDB::parse() {
     const std::size_t recordCount = header_.numRecords;
     if (recordCount > 0) {
         position = kRecordListStart;
-        entries_.reserve(recordCount);
+        // No more entries than the file can hold, whatever the count claims.
+        entries_.reserve(std::min<std::size_t>(recordCount, (fileLength - kRecordListStart) / kEntrySize));
         for (std::size_t i = 0; i < recordCount; ++i) {
             if (fileLength - position < kEntrySize) fatalCheck("short record entry read");
             const auto bytes = file.subspan(static_cast<std::size_t>(position), kEntrySize);

@@ -152,6 +152,26 @@ TEST(CsvWriter, WritesAnEmptyTextThatHasNoAddress) {
     EXPECT_EQ(out.pending(), "\"\"");
 }
 
+// A text longer than the writer's blocks of 64 KiB, with line feeds on and
+// around the block edges, comes out whole, to a file and in memory alike.
+TEST(CsvWriter, WritesOneLongTextWholeAcrossItsBlocks) {
+    std::string text(3 * 65536 + 7, 'x');
+    for (const std::size_t at : {0u, 65535u, 65536u, 131071u, 131073u, 3u * 65536u + 6u}) text[at] = '\n';
+    std::string expected;
+    for (const char c : text) expected += c == '\n' ? "\r\n" : std::string(1, c);
+
+    const test::TempDir dir;
+    const std::string path = dir.file("long.CSV");
+    CsvWriter file(path);
+    file.write(text);
+    file.close();
+    EXPECT_EQ(test::readFile(path), expected);
+
+    CsvWriter memory;
+    memory.write(text);
+    EXPECT_EQ(memory.pending(), expected);
+}
+
 TEST(CsvWriter, ReportsAnOutputThatCannotBeOpened) {
     const test::TempDir dir;
     const std::string path = dir.file("missing/CinecaseTapes.CSV");

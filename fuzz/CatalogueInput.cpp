@@ -1,0 +1,120 @@
+#include "CatalogueInput.h"
+
+#include "ExportFrame.h"
+#include "Exports.h"
+#include "PalmDB.h"
+
+#include <algorithm>
+#include <array>
+#include <string_view>
+
+namespace reelport::fuzz {
+
+namespace {
+
+constexpr std::size_t kPrefixSize = 4;
+
+// Every fatal check the reader and the exports can raise.
+constexpr std::array<std::string_view, 14> kFatalChecks = {
+    "short header read",         "Cannot parse chained record lists", "short record entry read",
+    "missed appinfo position",   "short appinfo read",                "missed sortinfo position",
+    "short sortinfo read",       "missed first record position",      "record position mismatch",
+    "short data read",           "wrong PDB type",                    "short tape record",
+    "short prog record",         "no matching tape for record"};
+
+// The first lines of the two identity refusals; the rest names the file.
+constexpr std::array<std::string_view, 2> kRefusals = {"Invalid creator ID!\n", "Wrong database version!\n"};
+
+// Each input byte gives at most two bytes of CSV text (a doubled quote, an LF
+// written as CR LF), and each record, of at least 24 bytes with its list
+// entry, adds numbers, separators and its tape's label: far less than this.
+constexpr std::size_t kCsvBytesPerInputByte = 10;
+constexpr std::size_t kCsvFixedBytes = 256;
+
+bool startsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+}  // namespace
+
+CatalogueInput splitInput(std::span<const std::uint8_t> input) {
+    if (input.size() < kPrefixSize) return {Bytes(input.begin(), input.end()), {}};
+    const std::size_t claimed = be32(input, 0);
+    const auto rest = input.subspan(kPrefixSize);
+    const std::size_t tapesSize = std::min(claimed, rest.size());
+    return {Bytes(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(tapesSize)),
+            Bytes(rest.begin() + static_cast<std::ptrdiff_t>(tapesSize), rest.end())};
+}
+
+Bytes joinInput(const Bytes& tapes, const Bytes& progs) {
+    const auto size = static_cast<std::uint32_t>(tapes.size());
+    Bytes input = {static_cast<std::uint8_t>(size >> 24), static_cast<std::uint8_t>(size >> 16),
+                   static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+    input.insert(input.end(), tapes.begin(), tapes.end());
+    input.insert(input.end(), progs.begin(), progs.end());
+    return input;
+}
+
+Outcome runCatalogue(const CatalogueInput& catalogue) {
+    Outcome outcome;
+    // Declared first, destroyed last, as in the tool: the programme list
+    // refers to tape records.
+    PalmDB tapesDb;
+    PalmDB progsDb;
+    CsvWriter tapesCsv;
+    CsvWriter progsCsv;
+    try {
+        tapesDb.load(catalogue.tapes, std::string(kTapesDatabase));
+        checkIdentity(tapesDb);
+        outcome.tapeRows = writeTapeList(tapesDb, tapesCsv);
+
+        progsDb.load(catalogue.progs, std::string(kProgsDatabase));
+        checkIdentity(progsDb);
+        outcome.progRows = writeProgList(progsDb, tapesDb, progsCsv);
+    } catch (const Failure& failure) {
+        outcome.failure = failure;
+    }
+    outcome.tapesCsv = tapesCsv.pending();
+    outcome.progsCsv = progsCsv.pending();
+    return outcome;
+}
+
+std::optional<std::string> fatalCheckCondition(const std::string& message) {
+    constexpr std::string_view head = "Assert failed: ";
+    constexpr std::string_view place = " (at ";
+    if (!startsWith(message, head) || !message.ends_with(")\n")) return std::nullopt;
+    const auto placeAt = message.rfind(place);
+    if (placeAt == std::string::npos || placeAt < head.size()) return std::nullopt;
+    return message.substr(head.size(), placeAt - head.size());
+}
+
+std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize) {
+    const std::size_t csvLimit = kCsvFixedBytes + kCsvBytesPerInputByte * inputSize;
+    if (outcome.tapesCsv.size() + outcome.progsCsv.size() > csvLimit) {
+        return "CSV text of " + std::to_string(outcome.tapesCsv.size() + outcome.progsCsv.size()) +
+               " bytes from an input of " + std::to_string(inputSize) + " bytes";
+    }
+    if (!outcome.failure) {
+        if (outcome.tapeRows < 0 || outcome.progRows < 0) return "a run without failure left a list unfinished";
+        return {};
+    }
+    const std::string message = outcome.failure->message();
+    switch (outcome.failure->status()) {
+    case kStatusFatal: {
+        const auto condition = fatalCheckCondition(message);
+        if (condition && std::find(kFatalChecks.begin(), kFatalChecks.end(), *condition) != kFatalChecks.end()) {
+            return {};
+        }
+        break;
+    }
+    case kStatusRefused:
+        if (std::any_of(kRefusals.begin(), kRefusals.end(),
+                        [&](std::string_view refusal) { return startsWith(message, refusal); })) {
+            return {};
+        }
+        break;
+    default:
+        break;
+    }
+    return "unexpected failure, status " + std::to_string(outcome.failure->status()) + ": " + message;
+}
+
+}  // namespace reelport::fuzz
