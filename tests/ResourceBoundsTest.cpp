@@ -5,10 +5,6 @@
 // memory stays within a small constant plus twice the size of its files.
 #include "TestSupport.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 
 namespace reelport {
@@ -49,27 +45,12 @@ MeasuredRun runMeasured(const std::string& directory) {
     const std::string report = capture.file("report");
     std::vector<std::string> argv{REELPORT_MEASURE_RUN, report, std::to_string(kStackKib),
                                   std::to_string(kAddressMib), REELPORT_BINARY, directory};
-    std::vector<char*> pointers;
-    for (std::string& argument : argv) pointers.push_back(argument.data());
-    pointers.push_back(nullptr);
-
-    const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
-    if (child == 0) {
-        const int out = open(capture.file("stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = open(capture.file("stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-        execv(pointers[0], pointers.data());
-        _exit(127);
-    }
-    int wait = 0;
-    if (waitpid(child, &wait, 0) != child || !WIFEXITED(wait) || WEXITSTATUS(wait) != 0) {
-        throw std::runtime_error("measure_run failed");
-    }
+    const test::RunResult measured = test::runProgram(std::move(argv));
+    if (measured.status != 0) throw std::runtime_error("measure_run failed: " + measured.err);
     MeasuredRun run;
     std::ifstream(report) >> run.status >> run.peakKib;
-    run.out = test::readFile(capture.file("stdout"));
-    run.err = test::readFile(capture.file("stderr"));
+    run.out = measured.out;
+    run.err = measured.err;
     return run;
 }
 

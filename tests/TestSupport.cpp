@@ -175,13 +175,11 @@ bool underWine() { return false; }
 
 std::optional<std::string> fullDevice() { return "/dev/full"; }
 
-RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput output) {
+RunResult runProgram(std::vector<std::string> argv, const std::optional<std::string>& stdoutPath) {
     const TempDir capture;
-    const std::string outPath = output == StandardOutput::Unwritable ? "/dev/full" : capture.file("stdout");
+    const std::string outPath = stdoutPath.value_or(capture.file("stdout"));
     const std::string errPath = capture.file("stderr");
 
-    std::vector<std::string> argv{REELPORT_BINARY};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
@@ -200,9 +198,16 @@ RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput 
 
     RunResult result;
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    if (output == StandardOutput::Captured) result.out = readFile(outPath);
+    if (!stdoutPath) result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
+}
+
+RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput output) {
+    std::vector<std::string> argv{REELPORT_BINARY};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return runProgram(std::move(argv), output == StandardOutput::Unwritable ? std::optional<std::string>("/dev/full")
+                                                                            : std::nullopt);
 }
 
 #endif

@@ -94,6 +94,12 @@ enum class StandardOutput {
 RunResult runReelport(const std::vector<std::string>& arguments,
                       StandardOutput output = StandardOutput::Captured);
 
+#ifndef _WIN32
+// Runs a program (argv[0] is its path); its standard output goes to
+// `stdoutPath` when given, else it is captured.
+RunResult runProgram(std::vector<std::string> argv, const std::optional<std::string>& stdoutPath = std::nullopt);
+#endif
+
 // The failure a call ends with; the test fails when it ends without one.
 template <typename Call>
 std::optional<Failure> failureOf(Call&& call) {
