@@ -85,7 +85,7 @@ TEST(Seeds, ReachEveryFatalCheckAndRefusal) {
 }
 
 std::string withoutDirectory(std::string text, const std::string& directory) {
-    const std::string prefix = directory + "/";
+    const std::string prefix = directory + test::kSeparator;
     for (auto at = text.find(prefix); at != std::string::npos; at = text.find(prefix)) text.erase(at, prefix.size());
     return text;
 }
@@ -104,7 +104,8 @@ TEST(RunCatalogue, EndsEachSeedExactlyAsTheBuiltTool) {
         const test::RunResult run = test::runReelport({dir.path()});
 
         EXPECT_EQ(run.status, outcome.failure ? outcome.failure->status() : kStatusSuccess);
-        EXPECT_EQ(withoutDirectory(run.err, dir.path()), outcome.failure ? outcome.failure->message() : "");
+        EXPECT_EQ(withoutDirectory(run.err, dir.path()),
+                  outcome.failure ? test::console(outcome.failure->message()) : "");
         const auto csvOf = [&](const char* name) {
             return test::fileExists(dir.file(name)) ? readFile(dir.file(name)) : std::string();
         };
