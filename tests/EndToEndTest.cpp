@@ -260,6 +260,19 @@ TEST(Reelport, ReportsACsvFileThatCannotBeWrittenInsteadOfSuccess) {
     EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
 }
 
+#ifndef _WIN32
+// A device has no length: it is read as empty, so one that never ends (a link
+// to /dev/zero) cannot keep the tool reading.
+TEST(Reelport, ReadsADeviceInPlaceOfADatabaseAsEmpty) {
+    const test::TempDir dir;
+    ASSERT_EQ(symlink("/dev/zero", dir.file("CinecaseTapes.PDB").c_str()), 0);
+    const auto result = runReelport({dir.path()});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short header read", "PalmDB.cpp"));
+    EXPECT_FALSE(test::fileExists(dir.file("CinecaseTapes.CSV")));
+}
+#endif
+
 TEST(Reelport, ReportsAStandardOutputThatCannotBeWritten) {
     if (test::underWine()) GTEST_SKIP() << "Wine's C runtime does not report failed writes to standard output";
     const Catalogue catalogue(tapesFile(), progsFile());

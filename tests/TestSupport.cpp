@@ -206,8 +206,7 @@ RunResult runProgram(std::vector<std::string> argv, const std::optional<std::str
 RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput output) {
     std::vector<std::string> argv{REELPORT_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return runProgram(std::move(argv), output == StandardOutput::Unwritable ? std::optional<std::string>("/dev/full")
-                                                                            : std::nullopt);
+    return runProgram(std::move(argv), output == StandardOutput::Unwritable ? fullDevice() : std::nullopt);
 }
 
 #endif
