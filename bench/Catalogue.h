@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Synthetic Cinecase catalogues of a chosen size and shape, for the benchmark
 // and its micro-benchmarks. Every catalogue is a pure function of its shape:
 // the same shape gives the same bytes on every machine, so the checksums of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes a synthetic catalogue, "CinecaseTapes.PDB" and "CinecaseProgs.PDB",
 // into a directory: one of the named shapes, with any of its parameters
 // changed by an option.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Micro-benchmarks of the conversion's hot paths on the "typical" and
 // "scattered" catalogues, held in memory: reading a database image, writing
 // each CSV list, and the quoted-field writer alone. The CSV text goes through

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Times reelport on catalogues of the largest size the format allows.
 
 For each shape, the catalogue is written by make_catalogue into

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Makes the "small" catalogue and converts it; fails unless both steps end with
 # status 0 and the tool reports the 12 tapes and 40 programmes of that shape.
 file(REMOVE_RECURSE "${DIR}")

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installation and packages: `cmake --install` puts the program in the binary
 # folder and, except on Windows, its man page in section 1; `cpack` makes a
 # .deb on Linux and a .zip holding reelport.exe for Windows.

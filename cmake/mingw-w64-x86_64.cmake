@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Cross-compiles Reelport for 64-bit Windows with Debian's mingw-w64 (the
 # "posix" thread model, package g++-mingw-w64-x86-64-posix):
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CatalogueInput.h"
 
 #include "ExportFrame.h"

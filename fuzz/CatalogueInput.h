@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One fuzz input holds a whole catalogue: both databases, so that the tape
 // list, the programme list and the join between them are exercised at once.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Seeds.h"
 
 #include "CatalogueInput.h"

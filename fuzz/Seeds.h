@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The seed corpus of the fuzz target, written by the project's database
 // writer: valid catalogues of several shapes, and one damaged catalogue for
 // each fatal check and each identity refusal, so the fuzzer starts from

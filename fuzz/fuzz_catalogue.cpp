@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libFuzzer entry: every input is a catalogue (see CatalogueInput.h), run
 // through the reader, the identity checks and both exports in memory. A
 // failure of the tool is a normal end. A finding is every other ending, every

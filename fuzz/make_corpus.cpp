@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpus of the fuzz target into the directory given as the
 // only argument: one file per seed, named after it.
 #include "Seeds.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the two exports share: file names and paths, the check that a database
 // belongs to Cinecase 1.2, the CSV writer and its quoted text fields, the
 // category names, and the closing line on the console.

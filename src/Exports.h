@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The two exports of a Cinecase catalogue: the tape list and the programme list.
 #pragma once
 

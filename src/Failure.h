@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a run ends early.
 //
 // Every failure the tool can meet (a damaged database, a file that cannot be

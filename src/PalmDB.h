@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Palm OS database reader.
 //
 // A Palm database (".PDB") file is laid out front to back as

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes Palm databases of the Cinecase catalogue: for tests, the sample
 // catalogue, the fuzz seeds and the benchmark data. Every part of the layout
 // can be set, including deliberately wrong offsets and counts, so a test can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programme list: one row per programme record, grouped by tape.
 //
 // A programme record's data (numbers big-endian):

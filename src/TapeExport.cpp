@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tape list: one row per tape record of the tape database.
 //
 // A tape record's data (numbers big-endian):

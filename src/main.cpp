@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // reelport: exports the two databases of a Cinecase video-tape catalogue,
 // "CinecaseTapes.PDB" and "CinecaseProgs.PDB", to "CinecaseTapes.CSV" and
 // "CinecaseProgs.CSV" in the same directory.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How much the reader allocates for a file: never more than a small multiple
 // of the file's real size, whatever its header claims. Counted by replacing
 // the global allocation functions of this test program; counting is on only

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Converts the sample catalogue with the Linux build and with the Windows
 # build (under Wine) in two scratch folders and requires the CSV files of
 # both to be the same byte for byte. Run with cmake -DLINUX_REELPORT=...

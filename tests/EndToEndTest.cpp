@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the built tool on directories of databases written by the tests and
 // compares its status, both console streams and both CSV files byte for byte.
 // The CSV files are the same on every platform; the console streams end lines

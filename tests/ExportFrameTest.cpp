@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ExportFrame.h"
 
 #include "TestSupport.h"

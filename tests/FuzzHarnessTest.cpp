@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fuzz harness: how an input splits into the two databases, that the
 // in-memory run ends exactly as the built tool does, that the seed corpus
 // reaches every fatal check, and which outcomes the fuzz target accepts.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs a build into a scratch folder and checks what it holds: the
 # program in bin/ and the man page in section 1, which man renders without a
 # single warning. Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=... -P.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run may cost, whatever the files hold: a small file whose offsets
 // claim gigabytes ends with its "short ... read" check without allocating or
 // reading anything of the claimed size; the largest catalogue the format

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bundled sample catalogue: reproducible from its maker, and converted
 // without a failure.
 #include "SampleCatalogue.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Exports.h"
 
 #include "TestSupport.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the tests: scratch directories, files, running the built
 // tool, and catching a run's failure in-process.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // measure_run REPORT STACK_KIB ADDRESS_MIB PROGRAM [ARGUMENT...]
 //
 // Runs PROGRAM with its stack and address space limited (0: no limit) and

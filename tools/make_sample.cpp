@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the sample catalogue, "CinecaseTapes.PDB" and "CinecaseProgs.PDB",
 // into the directory given as the only argument.
 #include "SampleCatalogue.h"
