@@ -3,8 +3,8 @@
 
 #include "Failure.h"
 
+#include <bit>
 #include <cerrno>
-#include <charconv>
 #include <utility>
 
 namespace reelport {
@@ -13,6 +13,35 @@ namespace {
 
 // Text is written out in blocks of this size.
 constexpr std::size_t kBufferSize = 1 << 16;
+
+// Texts are scanned eight bytes at a time for the three bytes that need care
+// (NUL ends a text, a double quote is doubled, LF becomes CR LF), while the
+// eight bytes are copied. A word is loaded only where all its bytes lie in
+// the text; the last few bytes go one by one.
+using Word = std::uint64_t;
+constexpr std::size_t kWordSize = sizeof(Word);
+constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+constexpr Word kQuotes = 0x2222222222222222u;
+constexpr Word kLineFeeds = 0x0A0A0A0A0A0A0A0Au;
+
+// The high bit of every zero byte of `x`, and of no other byte: exact, with
+// no carry between bytes, so the first marked byte is right on either byte order.
+constexpr Word zeroBytes(Word x) { return ~(((x & kLow7) + kLow7) | x | kLow7); }
+
+constexpr Word bytesNeedingCare(Word w) {
+    return zeroBytes(w) | zeroBytes(w ^ kQuotes) | zeroBytes(w ^ kLineFeeds);
+}
+
+// The place in memory of the first marked byte of a word loaded from there.
+unsigned firstMarked(Word marks) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return static_cast<unsigned>(std::countr_zero(marks)) / 8;
+    } else {
+        return static_cast<unsigned>(std::countl_zero(marks)) / 8;
+    }
+}
+
+bool needsCare(char c) { return c == '\0' || c == '"' || c == '\n'; }
 
 }  // namespace
 
@@ -39,23 +68,61 @@ void CsvWriter::writeLines(std::string_view text) {
     put(text);
 }
 
-// Numbers are formatted straight into the buffer.
-void CsvWriter::writeNumber(std::uint64_t value) {
-    constexpr std::size_t kMaxDigits = 20;
-    char* at = room(kMaxDigits);
-    used_ = static_cast<std::size_t>(std::to_chars(at, at + kMaxDigits, value).ptr - buffer_.data());
+void CsvWriter::writeNumber(std::uint64_t value) { commit(digits::decimal(reserve(20), value)); }
+
+const char* CsvWriter::copyPlain(const char* text, const char* end) {
+    while (true) {
+        if (used_ == buffer_.size()) emptyBuffer();
+        char* out = buffer_.data() + used_;
+        // As much as the buffer holds this time.
+        const char* const start = text;
+        const char* const stop = text + std::min<std::size_t>(static_cast<std::size_t>(end - text),
+                                                              buffer_.size() - used_);
+        while (stop - text >= static_cast<std::ptrdiff_t>(kWordSize)) {
+            Word word;
+            std::memcpy(&word, text, kWordSize);
+            std::memcpy(out, &word, kWordSize);
+            if (const Word marks = bytesNeedingCare(word); marks != 0) {
+                const unsigned plain = firstMarked(marks);
+                commit(out + plain);
+                return text + plain;
+            }
+            text += kWordSize;
+            out += kWordSize;
+        }
+        if (text != stop && stop - start >= static_cast<std::ptrdiff_t>(kWordSize)) {
+            // The last few bytes: the word that ends at `stop`. Its first bytes
+            // were copied unchanged already and are written again as they are.
+            const auto behind = kWordSize - static_cast<std::size_t>(stop - text);
+            Word word;
+            std::memcpy(&word, stop - kWordSize, kWordSize);
+            std::memcpy(out - behind, &word, kWordSize);
+            if (const Word marks = bytesNeedingCare(word); marks != 0) {
+                const std::size_t plain = firstMarked(marks) - behind;
+                commit(out + plain);
+                return text + plain;
+            }
+            out += stop - text;
+            text = stop;
+        }
+        while (text != stop && !needsCare(*text)) *out++ = *text++;
+        commit(out);
+        if (text != stop || text == end) return text;
+    }
 }
 
-void CsvWriter::writePadded(unsigned value, int width) {
-    constexpr std::size_t kMaxDigits = 10;
-    char digits[kMaxDigits];
-    const auto length = static_cast<std::size_t>(std::to_chars(digits, digits + kMaxDigits, value).ptr - digits);
-    const auto wanted = static_cast<std::size_t>(std::max(width, 0));
-    const std::size_t zeros = wanted > length ? wanted - length : 0;
-    char* at = room(zeros + length);
-    std::fill_n(at, zeros, '0');
-    std::copy_n(digits, length, at + zeros);
-    used_ += zeros + length;
+std::size_t CsvWriter::writeQuoted(std::string_view text) {
+    const char* const begin = text.data();
+    const char* const end = begin + text.size();
+    put('"');
+    const char* at = begin;
+    while ((at = copyPlain(at, end)) != end && *at != '\0') {
+        put(*at == '"' ? '"' : '\r');
+        put(*at);
+        ++at;
+    }
+    put('"');
+    return static_cast<std::size_t>(at - begin);
 }
 
 void CsvWriter::putInPieces(std::string_view bytes) {

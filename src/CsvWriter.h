@@ -5,7 +5,10 @@
 #include "Files.h"
 
 #include <algorithm>
+#include <array>
+#include <concepts>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,8 +45,21 @@ public:
     }
     // An unsigned decimal number.
     void writeNumber(std::uint64_t value);
-    // A decimal number with leading zeros up to `width` digits (at most 10).
-    void writePadded(unsigned value, int width);
+
+    // Writes `text` up to its first NUL as one quoted field: enclosed in double
+    // quotes, every double quote inside doubled, every LF written as CR LF.
+    // Returns the number of bytes taken, the NUL not counted.
+    std::size_t writeQuoted(std::string_view text);
+
+    // Room for up to kMaxReserve bytes of fixed-width text (numbers, dates,
+    // separators) that the caller writes straight into the buffer, without LF;
+    // `commit` takes the end of what was written.
+    static constexpr std::size_t kMaxReserve = 64;
+    char* reserve(std::size_t size) {
+        if (size > buffer_.size() - used_) emptyBuffer();
+        return buffer_.data() + used_;
+    }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
 
     // Writes out what is held and closes the file; a write or close error
     // ends the run with "<path>: <error text>".
@@ -69,11 +85,9 @@ private:
     }
     void putInPieces(std::string_view bytes);
     void writeLines(std::string_view text);
-    // Makes room for `size` bytes (at most the buffer's size) and returns where they go.
-    char* room(std::size_t size) {
-        if (size > buffer_.size() - used_) emptyBuffer();
-        return buffer_.data() + used_;
-    }
+    // Copies bytes from `text` up to the first NUL, double quote or LF, or up
+    // to `end`; returns where it stopped.
+    const char* copyPlain(const char* text, const char* end);
     // Writes the buffer out to the file, or keeps it in memory.
     void emptyBuffer();
 
@@ -83,5 +97,45 @@ private:
     std::size_t used_ = 0;
     std::string kept_;  // in memory: the text of the buffers emptied so far
 };
+
+// Fixed-width parts of a row, written straight into room from `reserve`:
+// each returns the end of what it wrote.
+namespace digits {
+
+inline constexpr std::array<char, 200> kPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[static_cast<std::size_t>(2 * i)] = static_cast<char>('0' + i / 10);
+        pairs[static_cast<std::size_t>(2 * i + 1)] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// Two digits, with a leading zero: 0 to 99.
+inline char* twoDigits(char* at, unsigned value) {
+    std::memcpy(at, &kPairs[2 * value], 2);
+    return at + 2;
+}
+
+// An unsigned decimal number, without leading zeros (at most 20 bytes).
+template <std::unsigned_integral T>
+char* decimal(char* at, T value) {
+    std::size_t length = 1;
+    for (T rest = value; rest >= 10; rest = static_cast<T>(rest / 10)) ++length;
+    char* const end = at + length;
+    char* digit = end;
+    for (; value >= 100; value = static_cast<T>(value / 100)) {
+        digit -= 2;
+        std::memcpy(digit, &kPairs[2 * static_cast<std::size_t>(value % 100)], 2);
+    }
+    if (value >= 10) {
+        std::memcpy(digit - 2, &kPairs[2 * static_cast<std::size_t>(value)], 2);
+    } else {
+        digit[-1] = static_cast<char>('0' + value);
+    }
+    return end;
+}
+
+}  // namespace digits
 
 }  // namespace reelport

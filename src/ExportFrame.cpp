@@ -49,17 +49,9 @@ void checkIdentity(const PalmDB& db) {
     if (header.type != kType) fatalCheck("wrong PDB type");
 }
 
-void writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
+std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
     if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
-    text = untilNul(text);
-    out.write('"');
-    for (auto quote = text.find('"'); quote != std::string_view::npos; quote = text.find('"')) {
-        out.write(text.substr(0, quote + 1));
-        out.write('"');
-        text.remove_prefix(quote + 1);
-    }
-    out.write(text);
-    out.write('"');
+    return out.writeQuoted(text);
 }
 
 std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {

@@ -37,8 +37,9 @@ inline constexpr int kWholeText = -1;
 
 // Writes one quoted CSV field: the text up to its first NUL, and at most
 // `maxLength` bytes of it unless maxLength is negative, enclosed in double
-// quotes with every double quote inside doubled.
-void writeQuotedField(CsvWriter& out, std::string_view text, int maxLength);
+// quotes with every double quote inside doubled. Returns the number of bytes
+// taken, the NUL not counted.
+std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength);
 
 // The bytes of a record from `offset` to its end; empty when the offset lies
 // at or past the end, so a short record never yields bytes it does not hold.

@@ -13,7 +13,7 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 80;
 constexpr std::size_t kRecordListStart = 78;
-constexpr std::size_t kEntrySize = 8;
+constexpr std::size_t kEntrySize = PalmDB::kEntrySize;
 
 PdbHeader decodeHeader(std::span<const std::uint8_t> bytes) {
     PdbHeader header;
@@ -64,7 +64,8 @@ void PalmDB::load(std::vector<std::uint8_t> image, std::string path) {
 }
 
 void PalmDB::parse() {
-    entries_.clear();
+    recordList_ = {};
+    recordCount_ = 0;
     appInfo_ = {};
     sortInfo_ = {};
 
@@ -80,19 +81,12 @@ void PalmDB::parse() {
     std::uint64_t recordsStart = fileLength;
     const std::size_t recordCount = header_.numRecords;
     if (recordCount > 0) {
-        position = kRecordListStart;
-        // No more entries than the file can hold, whatever the count claims.
-        entries_.reserve(std::min<std::size_t>(recordCount, (fileLength - kRecordListStart) / kEntrySize));
-        for (std::size_t i = 0; i < recordCount; ++i) {
-            if (fileLength - position < kEntrySize) fatalCheck("short record entry read");
-            const auto bytes = file.subspan(static_cast<std::size_t>(position), kEntrySize);
-            RecordEntry& entry = entries_.emplace_back();
-            entry.offset = be32(bytes, 0);
-            entry.attributes = bytes[4];
-            std::copy_n(bytes.begin() + 5, entry.uniqueId.size(), entry.uniqueId.begin());
-            position += kEntrySize;
-        }
-        recordsStart = entries_.front().offset;
+        // The entries are used where they lie; every one must be in the file.
+        const std::uint64_t listEnd = kRecordListStart + std::uint64_t{kEntrySize} * recordCount;
+        if (listEnd > fileLength) fatalCheck("short record entry read");
+        recordList_ = file.subspan(kRecordListStart, kEntrySize * recordCount);
+        position = listEnd;
+        recordsStart = be32(recordList_.data());
     }
 
     if (header_.appInfoOffset != 0) {
@@ -136,20 +130,20 @@ void PalmDB::parse() {
     }
     position = recordsStart;
 
+    // Each record must start where the one before it ends and lie in the
+    // file; then `entry()` can cut every record out of the image unchecked.
     for (std::size_t i = 0; i < recordCount; ++i) {
-        RecordEntry& entry = entries_[i];
-        if (position != entry.offset) fatalCheck("record position mismatch");
+        if (position != be32(recordList_.data() + i * kEntrySize)) fatalCheck("record position mismatch");
         const bool last = i + 1 == recordCount;
-        const std::uint64_t end = last ? fileLength : entries_[i + 1].offset;
+        const std::uint64_t end = last ? fileLength : be32(recordList_.data() + (i + 1) * kEntrySize);
         if (end < position) {
             if (!last) fatalCheck("record position mismatch");
             fatalCheck("short data read");  // the last record starts past the end of the file
         }
-        const auto data = bytesBetween(file, position, end);
-        if (!data) fatalCheck("short data read");
-        entry.data = *data;
+        if (end != position && end > fileLength) fatalCheck("short data read");
         position = end;
     }
+    recordCount_ = recordCount;
 }
 
 }  // namespace reelport

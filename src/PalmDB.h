@@ -46,18 +46,26 @@ struct PdbHeader {
     std::uint16_t trailing = 0;           // 78: first bytes of the record list, unused
 };
 
-// One record: its entry in the record list and, once read, its data.
-struct RecordEntry {
-    std::uint32_t offset = 0;                  // file offset of the data
-    std::uint8_t attributes = 0;               // low four bits: category index
-    std::array<std::uint8_t, 3> uniqueId{};    // as stored, most significant byte first
-    std::span<const std::uint8_t> data;        // the record's bytes, owned by the PalmDB
+// Big-endian numbers at a fixed offset of a byte view whose size the caller checked.
+inline std::uint16_t be16(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+inline std::uint32_t be24(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 16 | static_cast<std::uint32_t>(bytes[1]) << 8 | bytes[2];
+}
+inline std::uint32_t be32(const std::uint8_t* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) << 24 | be24(bytes + 1);
+}
+inline std::uint16_t be16(std::span<const std::uint8_t> bytes, std::size_t at) { return be16(&bytes[at]); }
+inline std::uint32_t be32(std::span<const std::uint8_t> bytes, std::size_t at) { return be32(&bytes[at]); }
 
-    // The unique ID as a 24-bit number.
-    std::uint32_t uniqueIdValue() const {
-        return static_cast<std::uint32_t>(uniqueId[0]) << 16 |
-               static_cast<std::uint32_t>(uniqueId[1]) << 8 | uniqueId[2];
-    }
+// One record: its entry in the record list, and its data.
+struct RecordEntry {
+    std::uint32_t offset = 0;            // file offset of the data
+    std::uint8_t attributes = 0;         // low four bits: category index
+    std::uint32_t uniqueId = 0;          // three bytes, most significant first, as a 24-bit number
+    std::span<const std::uint8_t> data;  // the record's bytes, owned by the PalmDB
+
     unsigned categoryIndex() const { return attributes & 0x0Fu; }
 };
 
@@ -80,35 +88,46 @@ public:
 
     const std::string& path() const { return path_; }
     const PdbHeader& header() const { return header_; }
-    // The records in file order.
-    const std::vector<RecordEntry>& entries() const { return entries_; }
     // Empty when the database has no such block.
     std::span<const std::uint8_t> appInfo() const { return appInfo_; }
     std::span<const std::uint8_t> sortInfo() const { return sortInfo_; }
 
+    // The records, in file order. Each entry is decoded from the file's own
+    // record list when asked for: the list is not copied, which for 65535
+    // records spares the run a megabyte and a half of fresh memory.
+    std::size_t recordCount() const { return recordCount_; }
+    RecordEntry entry(std::size_t index) const {
+        const std::uint8_t* const bytes = recordList_.data() + index * kEntrySize;
+        RecordEntry entry;
+        entry.offset = be32(bytes);
+        entry.attributes = bytes[4];
+        entry.uniqueId = be24(bytes + 5);
+        // Each record runs up to the next one, the last to the end of the file.
+        const std::size_t end = index + 1 < recordCount_ ? be32(bytes + kEntrySize) : image_.size();
+        entry.data = image_.subspan(entry.offset, end - entry.offset);
+        return entry;
+    }
+
+    // The record list as stored: recordCount() entries of kEntrySize bytes.
+    std::span<const std::uint8_t> recordList() const { return recordList_; }
+    static constexpr std::size_t kEntrySize = 8;
+
 private:
     std::string path_;
-    // The whole file, mapped into memory or read into it; blocks and records
-    // view into it. `imageOwner_` keeps it there for the life of the object.
+    // The whole file, mapped into memory or read into it; blocks, records and
+    // the record list view into it. `imageOwner_` keeps it there for the life
+    // of the object.
     std::span<const std::uint8_t> image_;
     std::shared_ptr<const void> imageOwner_;
     PdbHeader header_;
-    std::vector<RecordEntry> entries_;
+    std::span<const std::uint8_t> recordList_;  // recordCount_ entries of kEntrySize bytes
+    std::size_t recordCount_ = 0;
     std::span<const std::uint8_t> appInfo_;
     std::span<const std::uint8_t> sortInfo_;
 
     // Finds the parts of `image_`, with every layout check.
     void parse();
 };
-
-// Big-endian numbers at a fixed offset of a byte view whose size the caller checked.
-inline std::uint16_t be16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] << 8 | bytes[at + 1]);
-}
-inline std::uint32_t be32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) << 24 | static_cast<std::uint32_t>(bytes[at + 1]) << 16 |
-           static_cast<std::uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
-}
 
 // A four-character code (type, creator) as the u32 the header holds.
 constexpr std::uint32_t fourCharCode(std::string_view code) {

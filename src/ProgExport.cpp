@@ -14,9 +14,11 @@
 #include "Exports.h"
 
 #include "Failure.h"
+#include "LargeBlocks.h"
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -51,126 +53,145 @@ constexpr int kTapeLabelLength = 16;
 // sorts compare plain integers. A database holds at most 65535 records, so a
 // record's place in its file fits in the low 16 bits.
 constexpr std::uint64_t kFileIndexMask = 0xFFFF;
+using Keys = LargeVector<std::uint64_t>;
 
 // A programme's place in the list: by tape ID (bits 63-32), then by its order
 // on the tape (bits 31-16), then by its place in the file (bits 15-0).
-std::vector<std::uint64_t> sortedProgs(const std::vector<RecordEntry>& entries) {
-    std::vector<std::uint64_t> progs;
-    progs.reserve(entries.size());
-    for (std::uint32_t i = 0; i < entries.size(); ++i) {
-        const auto data = entries[i].data;
+Keys sortedProgs(const PalmDB& progsDb) {
+    Keys progs;
+    progs.reserve(progsDb.recordCount());
+    for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
+        const auto data = progsDb.entry(i).data;
         // An empty record has no kind; records of other kinds are passed over.
         if (data.empty() || (data[0] & 0xF0) != kProgKind) continue;
         if (data.size() < kMinimumSize) fatalCheck("short prog record");
-        progs.push_back(std::uint64_t{be32(data, kTapeIdOffset)} << 32 |
-                        std::uint64_t{be16(data, kOrderOffset)} << 16 | i);
+        progs.push_back(std::uint64_t{be32(data, kTapeIdOffset)} << 32 | std::uint64_t{be16(data, kOrderOffset)} << 16 |
+                        i);
     }
     std::sort(progs.begin(), progs.end());
     return progs;
 }
 
-// Finds a tape by the unique ID of its record: the first record in file order
-// with that ID, whatever its kind. Built once, so that joining every programme
-// costs a logarithmic look-up rather than a walk over all tapes.
-class TapeIndex {
-public:
-    explicit TapeIndex(const std::vector<RecordEntry>& tapes) : tapes_(tapes) {
-        keys_.reserve(tapes.size());
-        for (std::uint32_t i = 0; i < tapes.size(); ++i) {
-            keys_.push_back(std::uint64_t{tapes[i].uniqueIdValue()} << 32 | i);
-        }
-        std::sort(keys_.begin(), keys_.end());  // equal IDs keep file order, the first comes first
-    }
+// Every record of the tape database by its unique ID (bits 39-16), then by
+// its place in the file: the first record with an ID comes first, whatever its kind.
+Keys tapesByUniqueId(const PalmDB& tapesDb) {
+    Keys tapes(tapesDb.recordCount());
+    for (std::size_t i = 0; i < tapes.size(); ++i) tapes[i] = std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i;
+    // A handheld hands out rising IDs, so the list is often in order already.
+    if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
+    return tapes;
+}
 
-    const RecordEntry* find(std::uint32_t tapeId) const {
-        const auto found = std::lower_bound(keys_.begin(), keys_.end(), std::uint64_t{tapeId} << 32);
-        if (found == keys_.end() || *found >> 32 != tapeId) return nullptr;
-        return &tapes_[*found & kFileIndexMask];
-    }
+// Asks for the memory at `address` ahead of its use; a hint that changes nothing else.
+void prefetch(const void* address) {
+#if defined(__GNUC__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
 
-private:
-    const std::vector<RecordEntry>& tapes_;
-    std::vector<std::uint64_t> keys_;  // unique ID in the high 32 bits, place in the file below
-};
-
-void writeProgRow(const RecordEntry& prog, const RecordEntry& tape, std::span<const std::uint8_t> appInfo,
-                  CsvWriter& out) {
+void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
+                  std::span<const std::uint8_t> appInfo, CsvWriter& out) {
     const auto data = prog.data;
     const std::uint8_t flags = data[kFlagsOffset];
-    const std::uint8_t rating = data[kRatingOffset];
-    const std::string_view speed = kSpeedNames[flags & kSpeedMask];
-    const std::uint32_t seconds = std::uint32_t{be16(data, kLengthOffset)} * ((flags & kSpeedMask) + 1u);
-
-    out.writeNumber(be32(data, kTapeIdOffset));
-    out.write(',');
-    writeQuotedField(out, bytesFrom(tape.data, kTapeLabelOffset), kTapeLabelLength);
-    out.write(',');
-    out.writeNumber(prog.uniqueIdValue());
-    out.write(',');
-
-    const std::string_view titleOnwards = bytesFrom(data, kTitleOffset);
-    const std::string_view title = untilNul(titleOnwards);
-    const auto writeLength = [&] {
-        out.writeNumber(seconds / 3600);
-        out.write(':');
-        out.writePadded(seconds / 60 % 60, 2);
-        out.write(',');
-        out.write(speed);
-        out.write(',');
+    const unsigned speedCode = flags & kSpeedMask;
+    const std::uint32_t seconds = std::uint32_t{be16(data, kLengthOffset)} * (speedCode + 1);
+    // The length in hours and whole minutes, then the speed's name.
+    const auto putLength = [&](char* at) {
+        at = digits::decimal(at, seconds / 3600);
+        *at++ = ':';
+        at = digits::twoDigits(at, seconds / 60 % 60);
+        *at++ = ',';
+        at = std::copy_n(kSpeedNames[speedCode].data(), 2, at);
+        *at++ = ',';
+        return at;
     };
 
-    if (title.empty()) {
-        // A programme without a title gets a short row: no flags, date, category, rating or note.
-        out.write("-,,,,");
-        writeLength();
-        out.write(",,\n");
+    char* at = out.reserve(CsvWriter::kMaxReserve);
+    at = digits::decimal(at, tapeId);
+    *at++ = ',';
+    out.commit(at);
+    writeQuotedField(out, tapeLabel, kTapeLabelLength);
+    at = out.reserve(CsvWriter::kMaxReserve);
+    *at++ = ',';
+    at = digits::decimal(at, prog.uniqueId);
+    *at++ = ',';
+
+    // A programme without a title gets a short row: no flags, date, category, rating or note.
+    if (data.size() <= kTitleOffset || data[kTitleOffset] == 0) {
+        at = std::copy_n("-,,,,", 5, at);
+        at = putLength(at);
+        *at++ = ',';
+        *at++ = ',';
+        out.commit(at);
+        out.write('\n');
         return;
     }
-
-    writeQuotedField(out, title, kWholeText);
-    out.write((flags & kSeenFlag) != 0 ? ",X" : ",");
-    out.write((flags & kKeepFlag) != 0 ? ",X" : ",");
+    out.commit(at);
+    const std::size_t titleLength = writeQuotedField(out, bytesFrom(data, kTitleOffset), kWholeText);
 
     const unsigned date = be16(data, kDateOffset);
-    out.write(',');
-    out.writePadded((date >> 9) + 1904, 4);
-    out.write('-');
-    out.writePadded(date >> 5 & 0x0F, 2);
-    out.write('-');
-    out.writePadded(date & 0x1F, 2);
-    out.write(',');
-    writeLength();
+    const unsigned year = (date >> 9) + 1904;
+    at = out.reserve(CsvWriter::kMaxReserve);
+    *at++ = ',';
+    if ((flags & kSeenFlag) != 0) *at++ = 'X';
+    *at++ = ',';
+    if ((flags & kKeepFlag) != 0) *at++ = 'X';
+    *at++ = ',';
+    at = digits::twoDigits(at, year / 100);
+    at = digits::twoDigits(at, year % 100);
+    *at++ = '-';
+    at = digits::twoDigits(at, date >> 5 & 0x0F);
+    *at++ = '-';
+    at = digits::twoDigits(at, date & 0x1F);
+    *at++ = ',';
+    out.commit(putLength(at));
 
     writeQuotedField(out, categoryName(appInfo, prog.categoryIndex()), kWholeText);
     out.write(',');
     // The rating as one character counted up from '0'; the byte wraps past 255.
+    const std::uint8_t rating = data[kRatingOffset];
     out.write(rating > 0 ? static_cast<char>(static_cast<unsigned char>('0' + rating)) : '-');
     out.write(',');
     // The note starts behind the title's NUL; a title running to the end of the record has none.
-    writeQuotedField(out, bytesFrom(data, kTitleOffset + title.size() + 1), kWholeText);
-    out.write("\n");
+    writeQuotedField(out, bytesFrom(data, kTitleOffset + titleLength + 1), kWholeText);
+    out.write('\n');
 }
 
 }  // namespace
 
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) {
     out.write(kHeaderLine);
-    const auto& entries = progsDb.entries();
-    const std::vector<std::uint64_t> progs = sortedProgs(entries);
-    const TapeIndex tapes(tapesDb.entries());
+    const Keys progs = sortedProgs(progsDb);
+    const Keys tapes = tapesByUniqueId(tapesDb);
 
-    // Runs of programmes on one tape share its look-up.
-    const RecordEntry* tape = nullptr;
-    for (const std::uint64_t key : progs) {
-        const RecordEntry& prog = entries[key & kFileIndexMask];
-        const std::uint32_t tapeId = be32(prog.data, kTapeIdOffset);
-        if (tape == nullptr || tape->uniqueIdValue() != tapeId) {
-            tape = tapes.find(tapeId);
-            if (tape == nullptr) fatalCheck("no matching tape for record");
+    // Both lists are in rising tape ID: one walk through the tapes finds them
+    // all, and a run of programmes on one tape shares its look-up.
+    auto tape = tapes.begin();
+    std::optional<std::uint32_t> currentTape;
+    std::string_view label;
+    // The programmes are read in sorted order, all over the file: their
+    // entries and data are asked for a few rows ahead.
+    constexpr std::size_t kAhead = 8;
+    const auto list = progsDb.recordList();
+    for (std::size_t row = 0; row < progs.size(); ++row) {
+        if (row + 2 * kAhead < progs.size()) {
+            prefetch(&list[(progs[row + 2 * kAhead] & kFileIndexMask) * PalmDB::kEntrySize]);
         }
-        writeProgRow(prog, *tape, progsDb.appInfo(), out);
+        if (row + kAhead < progs.size()) prefetch(progsDb.entry(progs[row + kAhead] & kFileIndexMask).data.data());
+
+        const std::uint64_t key = progs[row];
+        const auto tapeId = static_cast<std::uint32_t>(key >> 32);
+        if (currentTape != tapeId) {
+            while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
+            if (tape == tapes.end() || *tape >> 16 != tapeId) fatalCheck("no matching tape for record");
+            currentTape = tapeId;
+            label = bytesFrom(tapesDb.entry(*tape & kFileIndexMask).data, kTapeLabelOffset);
+        }
+        writeProgRow(progsDb.entry(key & kFileIndexMask), tapeId, label, progsDb.appInfo(), out);
     }
-    out.write("\n");
+    out.write('\n');
     return static_cast<int>(progs.size());
 }
 

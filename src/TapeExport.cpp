@@ -30,22 +30,26 @@ void writeTapeRow(const RecordEntry& tape, std::span<const std::uint8_t> appInfo
     const auto data = tape.data;
     if (data.size() < kMinimumSize) fatalCheck("short tape record");
 
-    out.writeNumber(tape.uniqueIdValue());
-    out.write(',');
+    char* at = out.reserve(CsvWriter::kMaxReserve);
+    at = digits::decimal(at, tape.uniqueId);
+    *at++ = ',';
+    out.commit(at);
     writeQuotedField(out, bytesFrom(data, kLabelOffset), kLabelLength);
 
     // Seconds that do not make a whole minute are dropped.
     const unsigned seconds = be16(data, kLengthOffset);
-    out.write(',');
-    out.writeNumber(seconds / 3600);
-    out.write(':');
-    out.writePadded(seconds / 60 % 60, 2);
-    out.write(',');
+    at = out.reserve(CsvWriter::kMaxReserve);
+    *at++ = ',';
+    at = digits::decimal(at, seconds / 3600);
+    *at++ = ':';
+    at = digits::twoDigits(at, seconds / 60 % 60);
+    *at++ = ',';
+    out.commit(at);
 
     writeQuotedField(out, categoryName(appInfo, tape.categoryIndex()), kLabelLength);
     out.write(',');
     writeQuotedField(out, bytesFrom(data, kNoteOffset), kWholeText);
-    out.write("\n");
+    out.write('\n');
 }
 
 }  // namespace
@@ -53,13 +57,14 @@ void writeTapeRow(const RecordEntry& tape, std::span<const std::uint8_t> appInfo
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out) {
     out.write(kHeaderLine);
     int rows = 0;
-    for (const RecordEntry& entry : tapesDb.entries()) {
+    for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
+        const RecordEntry entry = tapesDb.entry(i);
         // An empty record has no kind; records of other kinds are passed over.
         if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) continue;
         writeTapeRow(entry, tapesDb.appInfo(), out);
         ++rows;
     }
-    out.write("\n");
+    out.write('\n');
     return rows;
 }
 

@@ -202,17 +202,17 @@ TEST(PalmDBLoad, DecodesHeaderAndRecordEntries) {
     EXPECT_EQ(db.header().type, fourCharCode("DATA"));
     EXPECT_EQ(db.header().creator, fourCharCode("Qox0"));
     EXPECT_EQ(db.header().numRecords, 2);
-    ASSERT_EQ(db.entries().size(), 2u);
-    EXPECT_EQ(db.entries()[0].offset, 96u);
-    EXPECT_EQ(db.entries()[0].categoryIndex(), 7u);
-    EXPECT_EQ(db.entries()[1].uniqueIdValue(), 66051u);
-    EXPECT_EQ(db.entries()[1].offset, 99u);
-    EXPECT_EQ(Bytes(db.entries()[1].data.begin(), db.entries()[1].data.end()), Bytes(3, 1));
+    ASSERT_EQ(db.recordCount(), 2u);
+    EXPECT_EQ(db.entry(0).offset, 96u);
+    EXPECT_EQ(db.entry(0).categoryIndex(), 7u);
+    EXPECT_EQ(db.entry(1).uniqueId, 66051u);
+    EXPECT_EQ(db.entry(1).offset, 99u);
+    EXPECT_EQ(Bytes(db.entry(1).data.begin(), db.entry(1).data.end()), Bytes(3, 1));
 }
 
 TEST(PalmDBLoad, EmptyDatabaseHasNoRecordsAndNoBlocks) {
     const PalmDB db = loaded(buildPdb({}));
-    EXPECT_TRUE(db.entries().empty());
+    EXPECT_TRUE((db.recordCount() == 0));
     EXPECT_TRUE(db.appInfo().empty());
     EXPECT_TRUE(db.sortInfo().empty());
 }
@@ -237,15 +237,15 @@ TEST(PalmDBLoad, SortInfoWithoutAppInfoRunsToTheFirstRecord) {
     const PalmDB db = loaded(buildPdb(file));
     EXPECT_TRUE(db.appInfo().empty());
     EXPECT_EQ(db.sortInfo().size(), 12u);
-    EXPECT_EQ(db.entries()[0].data.size(), 5u);
+    EXPECT_EQ(db.entry(0).data.size(), 5u);
 }
 
 TEST(PalmDBLoad, SkipsAGapBeforeTheFirstRecord) {
     PdbFile file = withRecords(2, 4);
     file.filler = 40;
     const PalmDB db = loaded(buildPdb(file));
-    EXPECT_EQ(db.entries()[0].offset, 134u);
-    EXPECT_EQ(db.entries()[1].data.size(), 4u);
+    EXPECT_EQ(db.entry(0).offset, 134u);
+    EXPECT_EQ(db.entry(1).data.size(), 4u);
 }
 
 TEST(PalmDBLoad, AcceptsEmptyRecordsAndEmptyBlocksWhereverTheyLie) {
@@ -253,9 +253,9 @@ TEST(PalmDBLoad, AcceptsEmptyRecordsAndEmptyBlocksWhereverTheyLie) {
     file.records[1].data.clear();  // same offset as the next record
     file.records[2].data.clear();  // last record at the end of the file
     const PalmDB db = loaded(buildPdb(file));
-    EXPECT_EQ(db.entries()[0].data.size(), 6u);
-    EXPECT_TRUE(db.entries()[1].data.empty());
-    EXPECT_TRUE(db.entries()[2].data.empty());
+    EXPECT_EQ(db.entry(0).data.size(), 6u);
+    EXPECT_TRUE(db.entry(1).data.empty());
+    EXPECT_TRUE(db.entry(2).data.empty());
 
     PdbFile atTheEnd;  // both blocks start, and end, at the end of an 80-byte file
     atTheEnd.appInfoOffset = 80;
@@ -271,14 +271,14 @@ TEST(PalmDBLoad, ReadsRecordsLongerThan64KiBWhole) {
     file.appInfo = Bytes(65536 + 3, 1);
     const PalmDB db = loaded(buildPdb(file));
     EXPECT_EQ(db.appInfo().size(), 65539u);
-    EXPECT_EQ(db.entries()[0].data.size(), 65636u);
-    EXPECT_EQ(db.entries()[1].data.size(), 10u);
+    EXPECT_EQ(db.entry(0).data.size(), 65636u);
+    EXPECT_EQ(db.entry(1).data.size(), 10u);
 }
 
 TEST(PalmDBLoad, ReadsTheLargestRecordCount) {
     const PalmDB db = loaded(buildPdb(withRecords(65535, 1)));
-    ASSERT_EQ(db.entries().size(), 65535u);
-    EXPECT_EQ(db.entries().back().uniqueIdValue(), 65535u);
+    ASSERT_EQ(db.recordCount(), 65535u);
+    EXPECT_EQ(db.entry(db.recordCount() - 1).uniqueId, 65535u);
 }
 
 TEST(PalmDBRead, ReportsAMissingFileWithItsPath) {
@@ -312,7 +312,7 @@ TEST(PalmDBRead, FallsBackToTheFirstNameMatchingIgnoringCase) {
     // Windows file names ignore case: there the first two writes went to one
     // file, which opens under the name asked for. Elsewhere 'C' sorts before 'c'.
     EXPECT_EQ(db.path(), dir.file(test::kWindows ? "CinecaseTapes.PDB" : "CINECASETAPES.PDB"));
-    EXPECT_EQ(db.entries().size(), 3u);
+    EXPECT_EQ(db.recordCount(), 3u);
 }
 
 TEST(PalmDBRead, PrefersTheExactName) {
@@ -322,7 +322,7 @@ TEST(PalmDBRead, PrefersTheExactName) {
     PalmDB db;
     db.read(dir.file("CinecaseTapes.PDB"));
     EXPECT_EQ(db.path(), dir.file("CinecaseTapes.PDB"));
-    EXPECT_EQ(db.entries().size(), 1u);
+    EXPECT_EQ(db.recordCount(), 1u);
 }
 
 }  // namespace
