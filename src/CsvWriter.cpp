@@ -11,13 +11,10 @@ namespace reelport {
 
 namespace {
 
-// Text is written out in blocks of this size.
-constexpr std::size_t kBufferSize = 1 << 16;
-
 // Texts are scanned eight bytes at a time for the three bytes that need care
 // (NUL ends a text, a double quote is doubled, LF becomes CR LF), while the
 // eight bytes are copied. A word is loaded only where all its bytes lie in
-// the text; the last few bytes go one by one.
+// the text.
 using Word = std::uint64_t;
 constexpr std::size_t kWordSize = sizeof(Word);
 constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7Fu;
@@ -43,6 +40,49 @@ unsigned firstMarked(Word marks) {
 
 bool needsCare(char c) { return c == '\0' || c == '"' || c == '\n'; }
 
+// Copies the text from `text` to `end` into `out`, doubling double quotes and
+// writing LF as CR LF, and stops early at a NUL; `out` has room for twice the
+// text. Returns where the text and the output stopped.
+std::pair<const char*, char*> quoteInto(const char* text, const char* const end, char* out) {
+    // Where the current run of bytes copied unchanged began, in the text.
+    const char* run = text;
+    while (true) {
+        while (end - text >= static_cast<std::ptrdiff_t>(kWordSize)) {
+            Word word;
+            std::memcpy(&word, text, kWordSize);
+            std::memcpy(out, &word, kWordSize);
+            if (const Word marks = bytesNeedingCare(word); marks != 0) {
+                const unsigned plain = firstMarked(marks);
+                text += plain;
+                out += plain;
+                goto care;
+            }
+            text += kWordSize;
+            out += kWordSize;
+        }
+        if (text != end && end - run >= static_cast<std::ptrdiff_t>(kWordSize)) {
+            // The last few bytes: the word that ends with the text. Its first
+            // bytes belong to the run already copied and are written again as they are.
+            const auto behind = kWordSize - static_cast<std::size_t>(end - text);
+            Word word;
+            std::memcpy(&word, end - kWordSize, kWordSize);
+            std::memcpy(out - behind, &word, kWordSize);
+            const Word marks = bytesNeedingCare(word);
+            const std::size_t plain = marks != 0 ? firstMarked(marks) - behind : kWordSize - behind;
+            text += plain;
+            out += plain;
+        } else {
+            while (text != end && !needsCare(*text)) *out++ = *text++;
+        }
+        if (text == end) return {text, out};
+    care:
+        if (*text == '\0') return {text, out};
+        *out++ = *text == '"' ? '"' : '\r';
+        *out++ = *text++;
+        run = text;
+    }
+}
+
 }  // namespace
 
 CsvWriter::CsvWriter(const std::string& path) : CsvWriter() {
@@ -50,12 +90,12 @@ CsvWriter::CsvWriter(const std::string& path) : CsvWriter() {
     file_ = createOutputFile(path);
 }
 
-CsvWriter::CsvWriter() : buffer_(kBufferSize) {}
+CsvWriter::CsvWriter() = default;
 
 CsvWriter::~CsvWriter() {
     if (file_ && used_ > 0) {
         // Best effort: the run is already ending with another failure.
-        (void)std::fwrite(buffer_.data(), 1, used_, file_.get());
+        (void)std::fwrite(buffer_.get(), 1, used_, file_.get());
     }
 }
 
@@ -70,65 +110,45 @@ void CsvWriter::writeLines(std::string_view text) {
 
 void CsvWriter::writeNumber(std::uint64_t value) { commit(digits::decimal(reserve(20), value)); }
 
-const char* CsvWriter::copyPlain(const char* text, const char* end) {
-    while (true) {
-        if (used_ == buffer_.size()) emptyBuffer();
-        char* out = buffer_.data() + used_;
-        // As much as the buffer holds this time.
-        const char* const start = text;
-        const char* const stop = text + std::min<std::size_t>(static_cast<std::size_t>(end - text),
-                                                              buffer_.size() - used_);
-        while (stop - text >= static_cast<std::ptrdiff_t>(kWordSize)) {
-            Word word;
-            std::memcpy(&word, text, kWordSize);
-            std::memcpy(out, &word, kWordSize);
-            if (const Word marks = bytesNeedingCare(word); marks != 0) {
-                const unsigned plain = firstMarked(marks);
-                commit(out + plain);
-                return text + plain;
-            }
-            text += kWordSize;
-            out += kWordSize;
-        }
-        if (text != stop && stop - start >= static_cast<std::ptrdiff_t>(kWordSize)) {
-            // The last few bytes: the word that ends at `stop`. Its first bytes
-            // were copied unchanged already and are written again as they are.
-            const auto behind = kWordSize - static_cast<std::size_t>(stop - text);
-            Word word;
-            std::memcpy(&word, stop - kWordSize, kWordSize);
-            std::memcpy(out - behind, &word, kWordSize);
-            if (const Word marks = bytesNeedingCare(word); marks != 0) {
-                const std::size_t plain = firstMarked(marks) - behind;
-                commit(out + plain);
-                return text + plain;
-            }
-            out += stop - text;
-            text = stop;
-        }
-        while (text != stop && !needsCare(*text)) *out++ = *text++;
-        commit(out);
-        if (text != stop || text == end) return text;
-    }
-}
-
 std::size_t CsvWriter::writeQuoted(std::string_view text) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
+    // Room for the whole field even when every byte doubles, for any text
+    // but a huge one, which goes in pieces.
+    constexpr std::size_t kPieceSize = kBufferSize / 2 - 1;
+    if (text.size() < kPieceSize) {
+        char* out = reserve(2 * text.size() + 2);
+        *out++ = '"';
+        const auto [stopped, outEnd] = quoteInto(begin, end, out);
+        *outEnd = '"';
+        commit(outEnd + 1);
+        return static_cast<std::size_t>(stopped - begin);
+    }
     put('"');
     const char* at = begin;
-    while ((at = copyPlain(at, end)) != end && *at != '\0') {
-        put(*at == '"' ? '"' : '\r');
-        put(*at);
-        ++at;
+    while (at != end) {
+        const char* const pieceEnd = at + std::min<std::size_t>(static_cast<std::size_t>(end - at), kPieceSize);
+        const auto [stopped, outEnd] = quoteInto(at, pieceEnd, reserve(2 * static_cast<std::size_t>(pieceEnd - at)));
+        commit(outEnd);
+        at = stopped;
+        if (at != pieceEnd) break;  // a NUL ends the text
     }
     put('"');
     return static_cast<std::size_t>(at - begin);
 }
 
+std::string CsvWriter::prepareQuoted(std::string_view text) {
+    std::string prepared(2 * text.size() + 2, '"');
+    const char* const end = quoteInto(text.data(), text.data() + text.size(), &prepared[1]).second;
+    prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
+    prepared.back() = '"';
+    return prepared;
+}
+
 void CsvWriter::putInPieces(std::string_view bytes) {
-    while (bytes.size() > buffer_.size() - used_) {
-        const std::size_t free = buffer_.size() - used_;
-        std::copy_n(bytes.begin(), free, buffer_.data() + used_);
+    while (bytes.size() > kBufferSize - used_) {
+        const std::size_t free = kBufferSize - used_;
+        std::copy_n(bytes.begin(), free, buffer_.get() + used_);
         used_ += free;
         bytes.remove_prefix(free);
         emptyBuffer();
@@ -139,13 +159,13 @@ void CsvWriter::putInPieces(std::string_view bytes) {
 void CsvWriter::emptyBuffer() {
     const std::size_t size = std::exchange(used_, 0);
     if (!file_) {
-        kept_.append(buffer_.data(), size);
-    } else if (std::fwrite(buffer_.data(), 1, size, file_.get()) != size) {
+        kept_.append(buffer_.get(), size);
+    } else if (std::fwrite(buffer_.get(), 1, size, file_.get()) != size) {
         fileFailure(path_, errno);
     }
 }
 
-std::string CsvWriter::pending() const { return kept_ + std::string(buffer_.data(), used_); }
+std::string CsvWriter::pending() const { return kept_ + std::string(buffer_.get(), used_); }
 
 void CsvWriter::close() {
     if (!file_) return;

@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <concepts>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,15 +53,20 @@ public:
     // Returns the number of bytes taken, the NUL not counted.
     std::size_t writeQuoted(std::string_view text);
 
-    // Room for up to kMaxReserve bytes of fixed-width text (numbers, dates,
-    // separators) that the caller writes straight into the buffer, without LF;
-    // `commit` takes the end of what was written.
+    // The bytes `writeQuoted(text)` writes, for a field written on many rows
+    // (a category name); `writePrepared` writes them.
+    static std::string prepareQuoted(std::string_view text);
+    void writePrepared(std::string_view prepared) { put(prepared); }
+
+    // Room for `size` bytes, at most the buffer's size, that the caller
+    // writes straight into the buffer (fixed-width numbers, dates and
+    // separators, without LF); `commit` takes the end of what was written.
     static constexpr std::size_t kMaxReserve = 64;
     char* reserve(std::size_t size) {
-        if (size > buffer_.size() - used_) emptyBuffer();
-        return buffer_.data() + used_;
+        if (size > kBufferSize - used_) emptyBuffer();
+        return buffer_.get() + used_;
     }
-    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.data()); }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
 
     // Writes out what is held and closes the file; a write or close error
     // ends the run with "<path>: <error text>".
@@ -71,13 +78,13 @@ public:
 private:
     // Bytes as they are, without the LF translation.
     void put(char c) {
-        if (used_ == buffer_.size()) emptyBuffer();
+        if (used_ == kBufferSize) emptyBuffer();
         buffer_[used_++] = c;
     }
     void put(std::string_view bytes) {
-        if (bytes.size() <= buffer_.size() - used_) {
+        if (bytes.size() <= kBufferSize - used_) {
             // std::copy, not memcpy: an empty text may have no address at all.
-            std::copy(bytes.begin(), bytes.end(), buffer_.data() + used_);
+            std::copy(bytes.begin(), bytes.end(), buffer_.get() + used_);
             used_ += bytes.size();
         } else {
             putInPieces(bytes);
@@ -85,15 +92,14 @@ private:
     }
     void putInPieces(std::string_view bytes);
     void writeLines(std::string_view text);
-    // Copies bytes from `text` up to the first NUL, double quote or LF, or up
-    // to `end`; returns where it stopped.
-    const char* copyPlain(const char* text, const char* end);
     // Writes the buffer out to the file, or keeps it in memory.
     void emptyBuffer();
 
     std::string path_;
     OutputFile file_;
-    std::vector<char> buffer_;
+    // Text is written out in blocks of this size.
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     std::size_t used_ = 0;
     std::string kept_;  // in memory: the text of the buffers emptied so far
 };
@@ -120,8 +126,18 @@ inline char* twoDigits(char* at, unsigned value) {
 // An unsigned decimal number, without leading zeros (at most 20 bytes).
 template <std::unsigned_integral T>
 char* decimal(char* at, T value) {
-    std::size_t length = 1;
-    for (T rest = value; rest >= 10; rest = static_cast<T>(rest / 10)) ++length;
+    constexpr std::array<std::uint64_t, 20> kPowers = [] {
+        std::array<std::uint64_t, 20> powers{};
+        std::uint64_t power = 1;
+        for (std::uint64_t& entry : powers) {
+            entry = power;
+            power *= 10;  // wraps only after the last entry
+        }
+        return powers;
+    }();
+    // The number of digits: 1233 / 4096 is just above log10(2).
+    const auto estimate = static_cast<std::size_t>(std::bit_width(value)) * 1233 >> 12;
+    const std::size_t length = std::max<std::size_t>(1, estimate + (value >= kPowers[estimate]));
     char* const end = at + length;
     char* digit = end;
     for (; value >= 100; value = static_cast<T>(value / 100)) {

@@ -68,6 +68,12 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
     return untilNul(slot.substr(0, kCategoryNameSize));
 }
 
+CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {
+    for (unsigned index = 0; index < fields_.size(); ++index) {
+        fields_[index] = CsvWriter::prepareQuoted(categoryName(appInfo, index));
+    }
+}
+
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows) {
     db.read(composePath(directory, databaseName));

@@ -8,6 +8,7 @@
 #include "PalmDB.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
@@ -51,6 +52,17 @@ std::string_view untilNul(std::string_view bytes);
 // starts with the category table: a u16, then 16 names of 16 bytes each. At
 // most the name's own slot is read; a slot outside the block gives "".
 std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned index);
+
+// The 16 category names as the quoted fields of a row, prepared once per
+// export: a record's category index picks one.
+class CategoryFields {
+public:
+    explicit CategoryFields(std::span<const std::uint8_t> appInfo);
+    std::string_view operator[](unsigned index) const { return fields_[index]; }
+
+private:
+    std::array<std::string, 16> fields_;
+};
 
 // Writes the rows of one CSV file and returns their count.
 using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out)>;

@@ -92,7 +92,7 @@ void prefetch(const void* address) {
 }
 
 void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
-                  std::span<const std::uint8_t> appInfo, CsvWriter& out) {
+                  const CategoryFields& categories, CsvWriter& out) {
     const auto data = prog.data;
     const std::uint8_t flags = data[kFlagsOffset];
     const unsigned speedCode = flags & kSpeedMask;
@@ -148,7 +148,7 @@ void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
     *at++ = ',';
     out.commit(putLength(at));
 
-    writeQuotedField(out, categoryName(appInfo, prog.categoryIndex()), kWholeText);
+    out.writePrepared(categories[prog.categoryIndex()]);
     out.write(',');
     // The rating as one character counted up from '0'; the byte wraps past 255.
     const std::uint8_t rating = data[kRatingOffset];
@@ -165,6 +165,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) 
     out.write(kHeaderLine);
     const Keys progs = sortedProgs(progsDb);
     const Keys tapes = tapesByUniqueId(tapesDb);
+    const CategoryFields categories(progsDb.appInfo());
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
     // all, and a run of programmes on one tape shares its look-up.
@@ -189,7 +190,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) 
             currentTape = tapeId;
             label = bytesFrom(tapesDb.entry(*tape & kFileIndexMask).data, kTapeLabelOffset);
         }
-        writeProgRow(progsDb.entry(key & kFileIndexMask), tapeId, label, progsDb.appInfo(), out);
+        writeProgRow(progsDb.entry(key & kFileIndexMask), tapeId, label, categories, out);
     }
     out.write('\n');
     return static_cast<int>(progs.size());

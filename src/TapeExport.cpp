@@ -26,7 +26,7 @@ constexpr std::size_t kNoteOffset = 35;
 // The fixed fields end with the length; the note may be missing altogether.
 constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 
-void writeTapeRow(const RecordEntry& tape, std::span<const std::uint8_t> appInfo, CsvWriter& out) {
+void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
     const auto data = tape.data;
     if (data.size() < kMinimumSize) fatalCheck("short tape record");
 
@@ -46,7 +46,7 @@ void writeTapeRow(const RecordEntry& tape, std::span<const std::uint8_t> appInfo
     *at++ = ',';
     out.commit(at);
 
-    writeQuotedField(out, categoryName(appInfo, tape.categoryIndex()), kLabelLength);
+    out.writePrepared(categories[tape.categoryIndex()]);
     out.write(',');
     writeQuotedField(out, bytesFrom(data, kNoteOffset), kWholeText);
     out.write('\n');
@@ -56,12 +56,13 @@ void writeTapeRow(const RecordEntry& tape, std::span<const std::uint8_t> appInfo
 
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out) {
     out.write(kHeaderLine);
+    const CategoryFields categories(tapesDb.appInfo());
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
         // An empty record has no kind; records of other kinds are passed over.
         if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) continue;
-        writeTapeRow(entry, tapesDb.appInfo(), out);
+        writeTapeRow(entry, categories, out);
         ++rows;
     }
     out.write('\n');
