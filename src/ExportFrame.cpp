@@ -49,16 +49,6 @@ void checkIdentity(const PalmDB& db) {
     if (header.type != kType) fatalCheck("wrong PDB type");
 }
 
-std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
-    if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
-    return out.writeQuoted(text);
-}
-
-std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {
-    if (offset >= data.size()) return {};
-    return {reinterpret_cast<const char*>(data.data()) + offset, data.size() - offset};
-}
-
 std::string_view untilNul(std::string_view bytes) {
     return bytes.substr(0, bytes.find('\0'));
 }

@@ -40,11 +40,18 @@ inline constexpr int kWholeText = -1;
 // `maxLength` bytes of it unless maxLength is negative, enclosed in double
 // quotes with every double quote inside doubled. Returns the number of bytes
 // taken, the NUL not counted.
-std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength);
+inline std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
+    if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
+    return out.writeQuoted(text);
+}
 
 // The bytes of a record from `offset` to its end; empty when the offset lies
 // at or past the end, so a short record never yields bytes it does not hold.
-std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset);
+inline std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {
+    if (offset >= data.size()) return {};
+    return {reinterpret_cast<const char*>(data.data()) + offset, data.size() - offset};
+}
+
 // A NUL-terminated text within `bytes`: up to the first NUL, or all of it.
 std::string_view untilNul(std::string_view bytes);
 
