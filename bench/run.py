@@ -38,8 +38,8 @@ MIB = 1024 * 1024
 
 # The targets, on the two shapes of the largest size.
 TIMED_SHAPES = ("typical", "scattered")
-MAX_RATIO = 3.0            # tool time / baseline time
-AIMED_RATIO = 2.0
+MAX_RATIO = 2.0            # tool time / baseline time
+AIMED_RATIO = 1.75
 MAX_SCATTERED_COST = 1.3   # scattered time per record / typical time per record
 
 

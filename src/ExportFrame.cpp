@@ -71,7 +71,7 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
 
     const std::string csvPath = composePath(directory, csvName);
     CsvWriter csv(csvPath);
-    const int rows = writeRows(db, csv);
+    const int rows = writeRows(db, csv, nullptr);
     csv.close();
 
     // The closing line goes out at once, so a full disk or a closed pipe is

@@ -72,7 +72,7 @@ private:
 };
 
 // Writes the rows of one CSV file and returns their count.
-using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out)>;
+using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out, DamageReport* damage)>;
 
 // One export from start to end: reads `databaseName` in `directory` into `db`,
 // checks its identity, writes `csvName` beside it with `writeRows`, and prints

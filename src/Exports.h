@@ -20,8 +20,11 @@ void exportTapes(const std::string& directory, PalmDB& tapesDb, std::FILE* conso
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, std::FILE* console);
 
 // The CSV text of each export (header line, rows, empty closing line) for
-// databases already read; each returns the number of rows.
-int writeTapeList(const PalmDB& tapesDb, CsvWriter& out);
-int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out);
+// databases already read; each returns the number of rows. A record too
+// short for its fields, or a programme whose tape is missing, ends the run
+// with a fatal check; in a salvage run (with `damage`) the record is skipped,
+// the programme written with an empty tape label, and both are reported.
+int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
+int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 
 }  // namespace reelport

@@ -24,7 +24,7 @@ void fatalCheck(const char* condition, const char* file, int line) {
     text += ", line ";
     text += std::to_string(line);
     text += ")\n";
-    throw Failure(kStatusFatal, std::move(text));
+    throw Failure(kStatusFatal, std::move(text), condition);
 }
 
 void fileFailure(const std::string& path, int errorNumber) {

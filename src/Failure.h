@@ -22,15 +22,18 @@ inline constexpr int kStatusFatal = 2;    // a fatal consistency check failed
 
 class Failure : public std::runtime_error {
 public:
-    Failure(int status, std::string message)
-        : std::runtime_error(std::move(message)), status_(status) {}
+    Failure(int status, std::string message, std::string condition = {})
+        : std::runtime_error(std::move(message)), status_(status), condition_(std::move(condition)) {}
 
     int status() const noexcept { return status_; }
     // The complete text for standard error, newline included.
     const char* message() const noexcept { return what(); }
+    // The condition of a fatal check; empty for every other failure.
+    const std::string& condition() const noexcept { return condition_; }
 
 private:
     int status_;
+    std::string condition_;
 };
 
 // Ends the run with status 2 and the line

@@ -14,6 +14,11 @@ namespace {
 constexpr std::size_t kHeaderSize = 80;
 constexpr std::size_t kRecordListStart = 78;
 constexpr std::size_t kEntrySize = PalmDB::kEntrySize;
+// The category table at the start of the application-info block: a u16,
+// then 16 names of 16 bytes.
+constexpr std::size_t kCategoryTableStart = 2;
+constexpr std::size_t kCategoryNameSize = 16;
+constexpr std::size_t kCategoryTableSize = kCategoryTableStart + 16 * kCategoryNameSize;
 
 PdbHeader decodeHeader(std::span<const std::uint8_t> bytes) {
     PdbHeader header;
@@ -46,24 +51,34 @@ std::optional<std::span<const std::uint8_t>> bytesBetween(std::span<const std::u
 
 }  // namespace
 
-void PalmDB::read(const std::string& path) {
+void PalmDB::read(const std::string& path, DamageReport* damage) {
     std::string usedPath = path;
     FileImage image = readWholeFile(usedPath);
     path_ = std::move(usedPath);
     image_ = image.bytes;
     imageOwner_ = std::move(image.owner);
-    parse();
+    parse(damage);
 }
 
-void PalmDB::load(std::vector<std::uint8_t> image, std::string path) {
+void PalmDB::load(std::vector<std::uint8_t> image, std::string path, DamageReport* damage) {
     FileImage onHeap = heapImage(std::move(image));
     path_ = std::move(path);
     image_ = onHeap.bytes;
     imageOwner_ = std::move(onHeap.owner);
-    parse();
+    parse(damage);
 }
 
-void PalmDB::parse() {
+void PalmDB::parse(DamageReport* damage) {
+    try {
+        parseStrictly();
+    } catch (const Failure& failure) {
+        // A file shorter than the header has nothing to salvage.
+        if (damage == nullptr || failure.status() != kStatusFatal || image_.size() < kHeaderSize) throw;
+        salvage(*damage, failure.condition());
+    }
+}
+
+void PalmDB::parseStrictly() {
     recordList_ = {};
     recordCount_ = 0;
     appInfo_ = {};
@@ -144,6 +159,89 @@ void PalmDB::parse() {
         position = end;
     }
     recordCount_ = recordCount;
+}
+
+// What a strict reading refuses, a salvage reading takes apart piece by
+// piece: every record that starts after the record list and inside the file
+// is kept, and runs up to the next record in the file (so records listed out
+// of order still come out whole) or to the end of the file; every other
+// record is skipped. The category names are read wherever the application-
+// info block says they lie, as far as the file holds whole names; the
+// sort-info block, never used, is passed over.
+void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
+    damage.noteDatabase("damaged (" + condition + "): every record that can be read whole is kept");
+    const std::span<const std::uint8_t> file = image_;
+    const std::uint64_t fileLength = file.size();
+    header_ = decodeHeader(file.first(kHeaderSize));
+    appInfo_ = {};
+    sortInfo_ = {};
+    if (header_.nextRecordListId != 0) damage.noteDatabase("a second, chained record list is ignored");
+
+    // The entries that lie whole in the file.
+    const std::size_t listed = header_.numRecords;
+    const std::size_t whole = std::min<std::size_t>(listed, (fileLength - kRecordListStart) / kEntrySize);
+    if (whole < listed) {
+        damage.noteDatabase("the record list is cut short: " + std::to_string(whole) + " of " +
+                            std::to_string(listed) + " entries are in the file");
+        damage.skipUnlisted(listed - whole);
+    }
+    recordList_ = file.subspan(kRecordListStart, kEntrySize * whole);
+    recordCount_ = whole;
+    const std::uint64_t listEnd = whole > 0 ? kRecordListStart + kEntrySize * whole : kHeaderSize;
+
+    // Each record that can be read, by its place in the file: offset in the
+    // high bits, place in the list below, so equal offsets keep list order.
+    LargeVector<std::uint64_t> starts;
+    starts.reserve(whole);
+    recordEnds_.assign(whole, kSkipped);
+    for (std::size_t i = 0; i < whole; ++i) {
+        const std::uint8_t* const bytes = recordList_.data() + i * kEntrySize;
+        const std::uint32_t offset = be32(bytes);
+        if (offset < listEnd) {
+            damage.skipRecord(i, be24(bytes + 5), "starts inside the record list");
+        } else if (offset > fileLength) {
+            damage.skipRecord(i, be24(bytes + 5), "starts past the end of the file");
+        } else {
+            starts.push_back(std::uint64_t{offset} << 16 | i);
+        }
+    }
+    if (!std::is_sorted(starts.begin(), starts.end())) {
+        damage.noteDatabase("records are listed out of file order: each is read up to the next one in the file");
+        std::sort(starts.begin(), starts.end());
+    }
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        recordEnds_[starts[k] & 0xFFFF] =
+            k + 1 < starts.size() ? static_cast<std::uint32_t>(starts[k + 1] >> 16) : static_cast<std::uint32_t>(fileLength);
+    }
+    const std::uint64_t recordsStart = whole > 0 ? be32(recordList_.data()) : fileLength;
+
+    // The blocks, where a strict reading takes them; else what is needed of them.
+    std::uint64_t blocksEnd = listEnd;
+    if (header_.appInfoOffset != 0) {
+        const std::uint64_t start = header_.appInfoOffset;
+        const std::uint64_t end = header_.sortInfoOffset != 0 ? header_.sortInfoOffset : recordsStart;
+        if (start >= listEnd && end >= start && end <= fileLength) {
+            appInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+            blocksEnd = end;
+        } else if (start < fileLength) {
+            damage.noteDatabase("the application-info block is misplaced or cut short: category names are read "
+                                "where it starts, as far as the file holds them whole");
+            const std::uint64_t held = std::min<std::uint64_t>(fileLength - start, kCategoryTableSize);
+            const std::uint64_t wholeNames = held < kCategoryTableStart ? 0 : (held - kCategoryTableStart) / kCategoryNameSize;
+            appInfo_ = file.subspan(static_cast<std::size_t>(start),
+                                    static_cast<std::size_t>(kCategoryTableStart + kCategoryNameSize * wholeNames));
+        } else {
+            damage.noteDatabase("the application-info block starts past the end of the file: no category names");
+        }
+    }
+    if (header_.sortInfoOffset != 0) {
+        const std::uint64_t start = header_.sortInfoOffset;
+        if (start >= blocksEnd && recordsStart >= start && recordsStart <= fileLength) {
+            sortInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(recordsStart - start));
+        } else {
+            damage.noteDatabase("the sort-info block is misplaced or cut short and is not read (it is not needed)");
+        }
+    }
 }
 
 }  // namespace reelport

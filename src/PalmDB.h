@@ -17,6 +17,9 @@
 // size is touched.
 #pragma once
 
+#include "DamageReport.h"
+#include "LargeBlocks.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -65,6 +68,7 @@ struct RecordEntry {
     std::uint8_t attributes = 0;         // low four bits: category index
     std::uint32_t uniqueId = 0;          // three bytes, most significant first, as a 24-bit number
     std::span<const std::uint8_t> data;  // the record's bytes, owned by the PalmDB
+    bool skipped = false;                // salvaged database: the data could not be read, `data` is empty
 
     unsigned categoryIndex() const { return attributes & 0x0Fu; }
 };
@@ -80,11 +84,13 @@ public:
     // Reads the database file at `path`. When no file has that exact name, a
     // file of the same directory whose name differs only in ASCII case is read
     // instead; `path()` then names it. A file that cannot be opened ends the
-    // run with the open-failure report, a damaged one with a fatal check.
-    void read(const std::string& path);
+    // run with the open-failure report, a damaged one with a fatal check,
+    // unless `damage` is given: then a damaged database is salvaged (a file
+    // shorter than the header still ends the run).
+    void read(const std::string& path, DamageReport* damage = nullptr);
 
     // Parses a file image already in memory; `path` names it in messages.
-    void load(std::vector<std::uint8_t> image, std::string path);
+    void load(std::vector<std::uint8_t> image, std::string path, DamageReport* damage = nullptr);
 
     const std::string& path() const { return path_; }
     const PdbHeader& header() const { return header_; }
@@ -102,8 +108,15 @@ public:
         entry.offset = be32(bytes);
         entry.attributes = bytes[4];
         entry.uniqueId = be24(bytes + 5);
-        // Each record runs up to the next one, the last to the end of the file.
-        const std::size_t end = index + 1 < recordCount_ ? be32(bytes + kEntrySize) : image_.size();
+        // Each record runs up to the next one, the last to the end of the file;
+        // in a salvaged database, to the next one in the file.
+        std::size_t end = 0;
+        if (recordEnds_.empty()) {
+            end = index + 1 < recordCount_ ? be32(bytes + kEntrySize) : image_.size();
+        } else if ((end = recordEnds_[index]) == kSkipped) {
+            entry.skipped = true;
+            return entry;
+        }
         entry.data = image_.subspan(entry.offset, end - entry.offset);
         return entry;
     }
@@ -124,9 +137,15 @@ private:
     std::size_t recordCount_ = 0;
     std::span<const std::uint8_t> appInfo_;
     std::span<const std::uint8_t> sortInfo_;
+    // Salvaged database only: where each record ends, or kSkipped.
+    LargeVector<std::uint32_t> recordEnds_;
+    static constexpr std::uint32_t kSkipped = 0;
 
-    // Finds the parts of `image_`, with every layout check.
-    void parse();
+    // Finds the parts of `image_`, with every layout check; with `damage`,
+    // salvages a database that fails one.
+    void parse(DamageReport* damage);
+    void parseStrictly();
+    void salvage(DamageReport& damage, const std::string& condition);
 };
 
 // A four-character code (type, creator) as the u32 the header holds.

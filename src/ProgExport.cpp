@@ -57,14 +57,19 @@ using Keys = LargeVector<std::uint64_t>;
 
 // A programme's place in the list: by tape ID (bits 63-32), then by its order
 // on the tape (bits 31-16), then by its place in the file (bits 15-0).
-Keys sortedProgs(const PalmDB& progsDb) {
+Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
     Keys progs;
     progs.reserve(progsDb.recordCount());
     for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
-        const auto data = progsDb.entry(i).data;
+        const RecordEntry entry = progsDb.entry(i);
+        const auto data = entry.data;
         // An empty record has no kind; records of other kinds are passed over.
         if (data.empty() || (data[0] & 0xF0) != kProgKind) continue;
-        if (data.size() < kMinimumSize) fatalCheck("short prog record");
+        if (data.size() < kMinimumSize) {
+            if (damage == nullptr) fatalCheck("short prog record");
+            damage->skipRecord(i, entry.uniqueId, "too short for a programme record");
+            continue;
+        }
         progs.push_back(std::uint64_t{be32(data, kTapeIdOffset)} << 32 | std::uint64_t{be16(data, kOrderOffset)} << 16 |
                         i);
     }
@@ -73,10 +78,14 @@ Keys sortedProgs(const PalmDB& progsDb) {
 }
 
 // Every record of the tape database by its unique ID (bits 39-16), then by
-// its place in the file: the first record with an ID comes first, whatever its kind.
+// its place in the file: the first record with an ID comes first, whatever
+// its kind. A record a salvage run could not read is no tape.
 Keys tapesByUniqueId(const PalmDB& tapesDb) {
-    Keys tapes(tapesDb.recordCount());
-    for (std::size_t i = 0; i < tapes.size(); ++i) tapes[i] = std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i;
+    Keys tapes;
+    tapes.reserve(tapesDb.recordCount());
+    for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
+        if (const RecordEntry entry = tapesDb.entry(i); !entry.skipped) tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
+    }
     // A handheld hands out rising IDs, so the list is often in order already.
     if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
     return tapes;
@@ -161,9 +170,9 @@ void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
 
 }  // namespace
 
-int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) {
+int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
-    const Keys progs = sortedProgs(progsDb);
+    const Keys progs = sortedProgs(progsDb, damage);
     const Keys tapes = tapesByUniqueId(tapesDb);
     const CategoryFields categories(progsDb.appInfo());
 
@@ -171,6 +180,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) 
     // all, and a run of programmes on one tape shares its look-up.
     auto tape = tapes.begin();
     std::optional<std::uint32_t> currentTape;
+    bool tapeFound = false;
     std::string_view label;
     // The programmes are read in sorted order, all over the file: their
     // entries and data are asked for a few rows ahead.
@@ -184,13 +194,20 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) 
 
         const std::uint64_t key = progs[row];
         const auto tapeId = static_cast<std::uint32_t>(key >> 32);
+        const RecordEntry prog = progsDb.entry(key & kFileIndexMask);
         if (currentTape != tapeId) {
             while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
-            if (tape == tapes.end() || *tape >> 16 != tapeId) fatalCheck("no matching tape for record");
             currentTape = tapeId;
-            label = bytesFrom(tapesDb.entry(*tape & kFileIndexMask).data, kTapeLabelOffset);
+            tapeFound = tape != tapes.end() && *tape >> 16 == tapeId;
+            if (!tapeFound && damage == nullptr) fatalCheck("no matching tape for record");
+            label = tapeFound ? bytesFrom(tapesDb.entry(*tape & kFileIndexMask).data, kTapeLabelOffset)
+                              : std::string_view();
         }
-        writeProgRow(progsDb.entry(key & kFileIndexMask), tapeId, label, categories, out);
+        if (!tapeFound) {
+            damage->alterRecord(key & kFileIndexMask, prog.uniqueId,
+                                "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label");
+        }
+        writeProgRow(prog, tapeId, label, categories, out);
     }
     out.write('\n');
     return static_cast<int>(progs.size());
@@ -198,7 +215,9 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out) 
 
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, std::FILE* console) {
     runExport(directory, kProgsDatabase, kProgsCsv, "progs", progsDb, console,
-              [&tapesDb](const PalmDB& db, CsvWriter& out) { return writeProgList(db, tapesDb, out); });
+              [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* damage) {
+                  return writeProgList(db, tapesDb, out, damage);
+              });
 }
 
 }  // namespace reelport

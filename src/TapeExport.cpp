@@ -28,8 +28,6 @@ constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 
 void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
     const auto data = tape.data;
-    if (data.size() < kMinimumSize) fatalCheck("short tape record");
-
     char* at = out.reserve(CsvWriter::kMaxReserve);
     at = digits::decimal(at, tape.uniqueId);
     *at++ = ',';
@@ -54,7 +52,7 @@ void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
 }  // namespace
 
-int writeTapeList(const PalmDB& tapesDb, CsvWriter& out) {
+int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
     const CategoryFields categories(tapesDb.appInfo());
     int rows = 0;
@@ -62,6 +60,11 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out) {
         const RecordEntry entry = tapesDb.entry(i);
         // An empty record has no kind; records of other kinds are passed over.
         if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) continue;
+        if (entry.data.size() < kMinimumSize) {
+            if (damage == nullptr) fatalCheck("short tape record");
+            damage->skipRecord(i, entry.uniqueId, "too short for a tape record");
+            continue;
+        }
         writeTapeRow(entry, categories, out);
         ++rows;
     }
