@@ -12,10 +12,11 @@
 
 #ifndef _WIN32
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 #ifdef __linux__
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 namespace reelport {
@@ -55,19 +56,34 @@ std::optional<std::string> findIgnoringCase(const std::string& path) {
 #endif
 }
 
-// Opens `path` for reading, or its case-insensitive namesake; `path` is
-// updated to the file actually opened.
-InputFile openInput(std::string& path) {
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) return InputFile(file);
-    const int error = errno;
-    if (error == ENOENT) {
-        if (auto namesake = findIgnoringCase(path)) {
-            path = std::move(*namesake);
-            if (std::FILE* file = std::fopen(path.c_str(), "rb")) return InputFile(file);
-            fileFailure(path, errno);
-        }
+// The path a database named `path` is read from: `path` itself when the
+// directory has an entry of that name, whatever it is (a dangling link too,
+// whose open then fails); else its case-insensitive namesake, when there is one.
+std::string pathToRead(const std::string& path) {
+#ifndef _WIN32
+    struct stat entry {};
+    if (lstat(path.c_str(), &entry) == 0 || errno != ENOENT) return path;
+#endif
+    return findIgnoringCase(path).value_or(path);
+}
+
+// Opens `path` for reading without waiting: a named pipe with no writer would
+// otherwise hold the open forever. No read waits either, as nothing but a
+// regular file is read.
+InputFile openInput(const std::string& path) {
+#ifdef _WIN32
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+#else
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    std::FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "rb");
+    if (descriptor >= 0 && file == nullptr) {
+        const int error = errno;
+        close(descriptor);
+        errno = error;
     }
-    fileFailure(path, error);
+#endif
+    if (file == nullptr) fileFailure(path, errno);
+    return InputFile(file);
 }
 
 #ifdef __linux__
@@ -104,6 +120,7 @@ FileImage heapImage(std::vector<std::uint8_t> bytes) {
 }
 
 FileImage readWholeFile(std::string& path) {
+    path = pathToRead(path);
     const InputFile file = openInput(path);
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0) fileFailure(path, errno);

@@ -23,10 +23,11 @@ struct FileImage {
 // Bytes already in memory, kept for as long as the image lives.
 FileImage heapImage(std::vector<std::uint8_t> bytes);
 
-// Reads the whole file at `path`. When no file has that exact name, a file of
-// the same directory whose name differs only in ASCII case is read instead,
-// and `path` is changed to name it. Anything but a regular file reads as
-// empty, so a device can never make the read endless.
+// Reads the whole file at `path`. When the directory has no entry of that
+// exact name, a file of the same directory whose name differs only in ASCII
+// case is read instead, and `path` is changed to name it. Anything but a
+// regular file reads as empty, so a device or a named pipe can never make the
+// read endless.
 FileImage readWholeFile(std::string& path);
 
 struct FileCloser {
