@@ -82,6 +82,11 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
     checkIdentity(db);
 
     const std::string csvPath = composePath(directory, csvName);
+    // Both databases, also the one not yet read: the tape list must not empty
+    // the programme database either.
+    for (const std::string_view database : {kTapesDatabase, kProgsDatabase}) {
+        refuseToReplaceInput(csvPath, composePath(directory, database));
+    }
     CsvWriter csv(csvPath);
     const int rows = writeRows(db, csv);
     csv.close();

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CsvWriter.h"
+#include "Files.h"
 #include "PalmDB.h"
 
 #include <algorithm>
@@ -55,8 +56,9 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
 using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out)>;
 
 // One export from start to end: reads `databaseName` in `directory` into `db`,
-// checks its identity, writes `csvName` beside it with `writeRows`, and prints
-// the closing line "<count> <noun> exported to <csv path>" on `console`.
+// checks its identity, writes `csvName` beside it with `writeRows` (unless
+// that name is one of the two databases), and prints the closing line
+// "<count> <noun> exported to <csv path>" on `console`.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows);
 

@@ -7,8 +7,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
 #ifndef _WIN32
 #include <dirent.h>
@@ -142,6 +144,14 @@ OutputFile createOutputFile(const std::string& path) {
     if (!file) fileFailure(path, errno);
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     return file;
+}
+
+void refuseToReplaceInput(const std::string& outputPath, const std::string& inputPath) {
+    const std::string database = pathToRead(inputPath);
+    std::error_code missing;  // when either file does not exist, they are not the same
+    if (std::filesystem::equivalent(outputPath, database, missing)) {
+        refuse(outputPath + ": is the same file as " + database + "\n");
+    }
 }
 
 }  // namespace reelport

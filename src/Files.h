@@ -2,7 +2,8 @@
 // How the tool finds, reads and creates its files: a database is read whole
 // into memory (mapped where the system allows), found under a name that
 // differs only in case when the exact name is missing; a CSV file is created
-// or emptied for writing. Every failure ends the run with "<path>: <error>".
+// or emptied for writing, never when it is one of the databases. Every
+// failure ends the run with "<path>: <error>".
 #pragma once
 
 #include <cstdint>
@@ -38,5 +39,13 @@ using OutputFile = std::unique_ptr<std::FILE, FileCloser>;
 // Creates or empties the file at `path` for writing, unbuffered: the caller
 // gathers its own blocks.
 OutputFile createOutputFile(const std::string& path);
+
+// Refuses to let `outputPath` replace a database: when a file exists at
+// `outputPath` and is the very file a database at `inputPath` is read from (a
+// link made by mistake, symbolic or hard), the run ends with status 1 and
+// "<output path>: is the same file as <database path>". Creating the output
+// would empty the database while the tool reads it, and with it the only copy
+// of the catalogue.
+void refuseToReplaceInput(const std::string& outputPath, const std::string& inputPath);
 
 }  // namespace reelport
