@@ -4,7 +4,6 @@
 #include "Failure.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -77,7 +76,7 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
 }
 
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows) {
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows) {
     db.read(composePath(directory, databaseName));
     checkIdentity(db);
 
@@ -91,13 +90,9 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
     const int rows = writeRows(db, csv);
     csv.close();
 
-    // The closing line goes out at once, so a full disk or a closed pipe is
-    // noticed here and not lost at exit.
-    if (std::fprintf(console, "%4d %.*s exported to %s\n", rows, static_cast<int>(noun.size()), noun.data(),
-                     csvPath.c_str()) < 0 ||
-        std::fflush(console) != 0) {
-        fileFailure("standard output", errno);
-    }
+    char count[16];
+    std::snprintf(count, sizeof count, "%4d ", rows);
+    console.write(count + std::string(noun) + " exported to " + csvPath + "\n");
 }
 
 }  // namespace reelport

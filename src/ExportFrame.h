@@ -60,6 +60,6 @@ using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out)>;
 // that name is one of the two databases), and prints the closing line
 // "<count> <noun> exported to <csv path>" on `console`.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows);
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows);
 
 }  // namespace reelport

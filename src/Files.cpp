@@ -154,4 +154,10 @@ void refuseToReplaceInput(const std::string& outputPath, const std::string& inpu
     }
 }
 
+void Console::write(std::string_view text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream_) == text.size() && std::fflush(stream_) == 0) return;
+    if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+}
+
 }  // namespace reelport

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-// How the tool finds, reads and creates its files: a database is read whole
-// into memory (mapped where the system allows), found under a name that
-// differs only in case when the exact name is missing; a CSV file is created
-// or emptied for writing, never when it is one of the databases. Every
-// failure ends the run with "<path>: <error>".
+// How the tool finds, reads and creates its files, and writes to standard
+// output: a database is read whole into memory (mapped where the system
+// allows), found under a name that differs only in case when the exact name is
+// missing; a CSV file is created or emptied for writing, never when it is one
+// of the databases. Every file failure ends the run with "<path>: <error>".
 #pragma once
 
 #include <cstdint>
@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace reelport {
@@ -47,5 +48,22 @@ OutputFile createOutputFile(const std::string& path);
 // would empty the database while the tool reads it, and with it the only copy
 // of the catalogue.
 void refuseToReplaceInput(const std::string& outputPath, const std::string& inputPath);
+
+// Standard output: the usage text and the count lines. A write that fails
+// does not end the run, as the CSV files are the work and the count lines only
+// a report; the first error is kept for the run to report once all else is done.
+class Console {
+public:
+    explicit Console(std::FILE* stream) : stream_(stream) {}
+
+    // Writes `text` and passes it on at once, so a failure is seen here.
+    void write(std::string_view text);
+    // The error number of the first write that failed; 0 when none did.
+    int error() const { return error_; }
+
+private:
+    std::FILE* stream_;
+    int error_ = 0;
+};
 
 }  // namespace reelport

@@ -274,18 +274,6 @@ TEST(Reelport, ReadsADeviceInPlaceOfADatabaseAsEmpty) {
 }
 #endif
 
-TEST(Reelport, ReportsAStandardOutputThatCannotBeWritten) {
-    if (test::underWine()) GTEST_SKIP() << "Wine's C runtime does not report failed writes to standard output";
-    const Catalogue catalogue(tapesFile(), progsFile());
-    const auto result = runReelport({catalogue.dir.path()}, test::StandardOutput::Unwritable);
-    EXPECT_EQ(result.status, 1);
-    // Linux's standard output is /dev/full, Windows' a handle open for reading only.
-    EXPECT_EQ(result.err, console(std::string("standard output: ") +
-                                  (kWindows ? "Bad file descriptor" : "No space left on device") + "\n"));
-    EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
-    EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
-}
-
 TEST(Reelport, PassesOverEmptyRecordsAndRefusesShortOnes) {
     PdbFile tapes = tapesFile();
     tapes.records.insert(tapes.records.begin() + 1, record({}, 0x30));
