@@ -3,9 +3,10 @@
 // "CinecaseTapes.PDB" and "CinecaseProgs.PDB", to "CinecaseTapes.CSV" and
 // "CinecaseProgs.CSV" in the same directory.
 //
-// Exit status: 0 both files written; 1 usage shown, a file cannot be opened
-// or written, standard output cannot be written, or a database of another
-// application or version; 2 a damaged database (a fatal check failed).
+// Exit status: 0 both files written, or help or version shown; 1 usage shown,
+// a file cannot be opened or written, standard output cannot be written, or a
+// database of another application or version; 2 a damaged database (a fatal
+// check failed).
 #include "Exports.h"
 #include "Failure.h"
 #include "Files.h"
@@ -25,6 +26,32 @@ constexpr std::string_view kUsage =
     "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n"
     "\n";
 
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// What the command line asks for.
+enum class Action { Usage, Help, Version, Export };
+
+struct CommandLine {
+    Action action = Action::Usage;
+    std::string directory;  // for Export
+};
+
+// Only a first argument that is exactly one of the options below is taken as
+// an option; any other names the directory, so a directory called "-h" is
+// reached as "./-h". Arguments after the directory are ignored.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    // An empty argument names no directory.
+    if (arguments.empty() || arguments.front().empty()) return {Action::Usage, {}};
+    const std::string& first = arguments.front();
+    if (first == "-h" || first == "--help" || (kWindows && first == "/?")) return {Action::Help, {}};
+    if (first == "--version") return {Action::Version, {}};
+    return {Action::Export, first};
+}
+
 int run(const std::vector<std::string>& arguments) {
     // Constructed before the command line is looked at and destroyed in the
     // reverse order; the programme export looks tapes up in the tape database.
@@ -32,15 +59,23 @@ int run(const std::vector<std::string>& arguments) {
     reelport::PalmDB progsDb;
     reelport::Console console(stdout);
 
-    // The first argument is the directory, whatever it looks like; no options
-    // are parsed, so "-h" is a directory too. An empty one names no directory.
+    const CommandLine commandLine = parseCommandLine(arguments);
     int status = reelport::kStatusSuccess;
-    if (arguments.empty() || arguments.front().empty()) {
+    switch (commandLine.action) {
+    case Action::Usage:
         console.write(kUsage);
         status = reelport::kStatusRefused;
-    } else {
-        reelport::exportTapes(arguments.front(), tapesDb, console);
-        reelport::exportProgs(arguments.front(), progsDb, tapesDb, console);
+        break;
+    case Action::Help:
+        console.write(kUsage);
+        break;
+    case Action::Version:
+        console.write(kUsage.substr(0, kUsage.find('\n') + 1));
+        break;
+    case Action::Export:
+        reelport::exportTapes(commandLine.directory, tapesDb, console);
+        reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console);
+        break;
     }
     // Reported last: the files are written by now, which matters more.
     if (console.error() != 0) reelport::fileFailure("standard output", console.error());

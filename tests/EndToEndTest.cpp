@@ -88,13 +88,6 @@ TEST(Reelport, RefusesAnEmptyDirectoryArgumentWithTheUsage) {
     EXPECT_EQ(result.err, "");
 }
 
-TEST(Reelport, TakesMinusHAsADirectory) {
-    const auto result = runReelport({"-h"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "");
-    EXPECT_EQ(result.err, console(std::string("-h") + kSeparator + "CinecaseTapes.PDB: No such file or directory\n"));
-}
-
 TEST(Reelport, ConvertsACatalogue) {
     const Catalogue catalogue(tapesFile(), progsFile());
     const auto result = runReelport({catalogue.dir.path(), "ignored", "arguments"});
