@@ -25,11 +25,23 @@ constexpr char kSeparator = '/';
 constexpr std::size_t kCategoryTableStart = 2;
 constexpr std::size_t kCategoryNameSize = 16;
 
+// Whether a file name can follow `directory` as it is.
+bool endsDirectory(std::string_view directory) {
+    if (directory.empty()) return false;
+#ifdef _WIN32
+    // Windows takes "/" as a separator too; "X:" names the current directory of drive X.
+    const auto letter = static_cast<unsigned char>(directory.front() | 0x20);
+    if (directory.size() == 2 && directory[1] == ':' && letter >= 'a' && letter <= 'z') return true;
+    if (directory.back() == '/') return true;
+#endif
+    return directory.back() == kSeparator;
+}
+
 }  // namespace
 
 std::string composePath(std::string_view directory, std::string_view fileName) {
     std::string path(directory);
-    if (path.empty() || path.back() != kSeparator) path += kSeparator;
+    if (!endsDirectory(directory)) path += kSeparator;
     path += fileName;
     return path;
 }

@@ -26,7 +26,8 @@ inline constexpr std::string_view kProgsDatabase = "CinecaseProgs.PDB";
 inline constexpr std::string_view kProgsCsv = "CinecaseProgs.CSV";
 
 // The path of `fileName` inside `directory`: a separator is put between them
-// unless the directory already ends in one ("\" on Windows, "/" elsewhere).
+// unless the directory already ends in one ("/" anywhere, and on Windows also
+// "\", or a bare drive "X:", whose current directory it names).
 std::string composePath(std::string_view directory, std::string_view fileName);
 
 // Refuses a database that is not a Cinecase 1.2 data file: a wrong creator or

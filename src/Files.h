@@ -4,6 +4,8 @@
 // allows), found under a name that differs only in case when the exact name is
 // missing; a CSV file is created or emptied for writing, never when it is one
 // of the databases. Every file failure ends the run with "<path>: <error>".
+// Paths are UTF-8 on Windows, where the system's names are UTF-16, and bytes
+// as they are elsewhere.
 #pragma once
 
 #include <cstdint>
@@ -65,5 +67,25 @@ private:
     std::FILE* stream_;
     int error_ = 0;
 };
+
+#ifdef _WIN32
+// The arguments after the program's name, from the wide-character entry, as
+// UTF-8: every name a Windows user can create, in any script, reaches the tool.
+std::vector<std::string> utf8Arguments(int argc, const wchar_t* const* argv);
+
+// While it lives, a console that shows standard output or standard error
+// takes the tool's UTF-8 text as UTF-8, so a name in any script shows as it
+// is; the console's own code page is set back at the end.
+class Utf8Console {
+public:
+    Utf8Console();
+    ~Utf8Console();
+    Utf8Console(const Utf8Console&) = delete;
+    Utf8Console& operator=(const Utf8Console&) = delete;
+
+private:
+    unsigned previousCodePage_ = 0;
+};
+#endif
 
 }  // namespace reelport

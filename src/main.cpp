@@ -104,6 +104,15 @@ int runAndReport(const std::vector<std::string>& arguments) {
 
 }  // namespace
 
+#ifdef _WIN32
+// The wide-character entry (linked with -municode): the arguments as the
+// system holds them, not cut down to the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+    const reelport::Utf8Console utf8Console;
+    return runAndReport(reelport::utf8Arguments(argc, argv));
+}
+#else
 int main(int argc, char** argv) {
     return runAndReport(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
 }
+#endif

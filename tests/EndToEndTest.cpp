@@ -98,29 +98,6 @@ TEST(Reelport, ConvertsACatalogue) {
     EXPECT_EQ(catalogue.progsCsv(), kProgsCsvText);
 }
 
-TEST(Reelport, AddsNoSecondSeparatorToADirectoryEndingInOne) {
-    const Catalogue catalogue(tapesFile(), progsFile());
-    const std::string directory = catalogue.dir.path();
-    const struct {
-        std::string argument;
-        std::string shownDirectory;  // what the count lines show before the separator
-    } cases[] = {
-        {directory + kSeparator, directory},
-        // "/" separates directories on Windows too, but only "\" is taken
-        // as the separator that ends the argument.
-        {directory + "/", kWindows ? directory + "/" : directory},
-    };
-    for (const auto& c : cases) {
-        const auto result = runReelport({c.argument});
-        EXPECT_EQ(result.status, 0) << c.argument;
-        EXPECT_EQ(result.out, console("   2 tapes exported to " + c.shownDirectory + kSeparator +
-                                      "CinecaseTapes.CSV\n   3 progs exported to " + c.shownDirectory +
-                                      kSeparator + "CinecaseProgs.CSV\n"))
-            << c.argument;
-        EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
-    }
-}
-
 TEST(Reelport, ConvertsEmptyDatabases) {
     const Catalogue catalogue(PdbFile{}, PdbFile{});
     const auto result = runReelport({catalogue.dir.path()});
