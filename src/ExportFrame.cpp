@@ -4,7 +4,6 @@
 #include "Failure.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <utility>
@@ -26,11 +25,23 @@ constexpr char kSeparator = '/';
 constexpr std::size_t kCategoryTableStart = 2;
 constexpr std::size_t kCategoryNameSize = 16;
 
+// Whether a file name can follow `directory` as it is.
+bool endsDirectory(std::string_view directory) {
+    if (directory.empty()) return false;
+#ifdef _WIN32
+    // Windows takes "/" as a separator too; "X:" names the current directory of drive X.
+    const auto letter = static_cast<unsigned char>(directory.front() | 0x20);
+    if (directory.size() == 2 && directory[1] == ':' && letter >= 'a' && letter <= 'z') return true;
+    if (directory.back() == '/') return true;
+#endif
+    return directory.back() == kSeparator;
+}
+
 }  // namespace
 
 std::string composePath(std::string_view directory, std::string_view fileName) {
     std::string path(directory);
-    if (path.empty() || path.back() != kSeparator) path += kSeparator;
+    if (!endsDirectory(directory)) path += kSeparator;
     path += fileName;
     return path;
 }
@@ -65,22 +76,23 @@ CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {
 }
 
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows) {
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows) {
     db.read(composePath(directory, databaseName));
     checkIdentity(db);
 
     const std::string csvPath = composePath(directory, csvName);
+    // Both databases, also the one not yet read: the tape list must not empty
+    // the programme database either.
+    for (const std::string_view database : {kTapesDatabase, kProgsDatabase}) {
+        refuseToReplaceInput(csvPath, composePath(directory, database));
+    }
     CsvWriter csv(csvPath);
     const int rows = writeRows(db, csv, nullptr);
     csv.close();
 
-    // The closing line goes out at once, so a full disk or a closed pipe is
-    // noticed here and not lost at exit.
-    if (std::fprintf(console, "%4d %.*s exported to %s\n", rows, static_cast<int>(noun.size()), noun.data(),
-                     csvPath.c_str()) < 0 ||
-        std::fflush(console) != 0) {
-        fileFailure("standard output", errno);
-    }
+    char count[16];
+    std::snprintf(count, sizeof count, "%4d ", rows);
+    console.write(count + std::string(noun) + " exported to " + csvPath + "\n");
 }
 
 }  // namespace reelport

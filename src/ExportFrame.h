@@ -5,6 +5,7 @@
 #pragma once
 
 #include "CsvWriter.h"
+#include "Files.h"
 #include "PalmDB.h"
 
 #include <algorithm>
@@ -26,7 +27,8 @@ inline constexpr std::string_view kProgsDatabase = "CinecaseProgs.PDB";
 inline constexpr std::string_view kProgsCsv = "CinecaseProgs.CSV";
 
 // The path of `fileName` inside `directory`: a separator is put between them
-// unless the directory already ends in one ("\" on Windows, "/" elsewhere).
+// unless the directory already ends in one ("/" anywhere, and on Windows also
+// "\", or a bare drive "X:", whose current directory it names).
 std::string composePath(std::string_view directory, std::string_view fileName);
 
 // Refuses a database that is not a Cinecase 1.2 data file: a wrong creator or
@@ -75,9 +77,10 @@ private:
 using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out, DamageReport* damage)>;
 
 // One export from start to end: reads `databaseName` in `directory` into `db`,
-// checks its identity, writes `csvName` beside it with `writeRows`, and prints
-// the closing line "<count> <noun> exported to <csv path>" on `console`.
+// checks its identity, writes `csvName` beside it with `writeRows` (unless
+// that name is one of the two databases), and prints the closing line
+// "<count> <noun> exported to <csv path>" on `console`.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, std::FILE* console, const RowWriter& writeRows);
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows);
 
 }  // namespace reelport

@@ -7,15 +7,23 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <optional>
 #include <string_view>
+#include <system_error>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the macros
+#endif
+#include <windows.h>
+#else
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #endif
 #ifdef __linux__
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 namespace reelport {
@@ -55,19 +63,70 @@ std::optional<std::string> findIgnoringCase(const std::string& path) {
 #endif
 }
 
-// Opens `path` for reading, or its case-insensitive namesake; `path` is
-// updated to the file actually opened.
-InputFile openInput(std::string& path) {
-    if (std::FILE* file = std::fopen(path.c_str(), "rb")) return InputFile(file);
-    const int error = errno;
-    if (error == ENOENT) {
-        if (auto namesake = findIgnoringCase(path)) {
-            path = std::move(*namesake);
-            if (std::FILE* file = std::fopen(path.c_str(), "rb")) return InputFile(file);
-            fileFailure(path, errno);
-        }
+// The path a database named `path` is read from: `path` itself when the
+// directory has an entry of that name, whatever it is (a dangling link too,
+// whose open then fails); else its case-insensitive namesake, when there is one.
+std::string pathToRead(const std::string& path) {
+#ifndef _WIN32
+    struct stat entry {};
+    if (lstat(path.c_str(), &entry) == 0 || errno != ENOENT) return path;
+#endif
+    return findIgnoringCase(path).value_or(path);
+}
+
+#ifdef _WIN32
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::string toUtf8(std::wstring_view wide) {
+    if (wide.empty()) return {};
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
+    return utf8;
+}
+#endif
+
+std::filesystem::path systemPath(const std::string& path) {
+#ifdef _WIN32
+    return widen(path);
+#else
+    return path;
+#endif
+}
+
+// Opens `path` with the C library's `mode`.
+std::FILE* openFile(const std::string& path, const char* mode) {
+#ifdef _WIN32
+    return _wfopen(widen(path).c_str(), widen(mode).c_str());
+#else
+    return std::fopen(path.c_str(), mode);
+#endif
+}
+
+// Opens `path` for reading without waiting: a named pipe with no writer would
+// otherwise hold the open forever. No read waits either, as nothing but a
+// regular file is read.
+InputFile openInput(const std::string& path) {
+#ifdef _WIN32
+    std::FILE* file = openFile(path, "rb");
+#else
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    std::FILE* file = descriptor < 0 ? nullptr : fdopen(descriptor, "rb");
+    if (descriptor >= 0 && file == nullptr) {
+        const int error = errno;
+        close(descriptor);
+        errno = error;
     }
-    fileFailure(path, error);
+#endif
+    if (file == nullptr) fileFailure(path, errno);
+    return InputFile(file);
 }
 
 #ifdef __linux__
@@ -104,6 +163,7 @@ FileImage heapImage(std::vector<std::uint8_t> bytes) {
 }
 
 FileImage readWholeFile(std::string& path) {
+    path = pathToRead(path);
     const InputFile file = openInput(path);
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0) fileFailure(path, errno);
@@ -121,10 +181,44 @@ FileImage readWholeFile(std::string& path) {
 }
 
 OutputFile createOutputFile(const std::string& path) {
-    OutputFile file(std::fopen(path.c_str(), "wb"));
+    OutputFile file(openFile(path, "wb"));
     if (!file) fileFailure(path, errno);
     std::setvbuf(file.get(), nullptr, _IONBF, 0);
     return file;
 }
+
+void refuseToReplaceInput(const std::string& outputPath, const std::string& inputPath) {
+    const std::string database = pathToRead(inputPath);
+    std::error_code missing;  // when either file does not exist, they are not the same
+    if (std::filesystem::equivalent(systemPath(outputPath), systemPath(database), missing)) {
+        refuse(outputPath + ": is the same file as " + database + "\n");
+    }
+}
+
+void Console::write(std::string_view text) {
+    errno = 0;
+    if (std::fwrite(text.data(), 1, text.size(), stream_) == text.size() && std::fflush(stream_) == 0) return;
+    if (error_ == 0) error_ = errno != 0 ? errno : EIO;
+}
+
+#ifdef _WIN32
+std::vector<std::string> utf8Arguments(int argc, const wchar_t* const* argv) {
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(toUtf8(argv[i]));
+    return arguments;
+}
+
+Utf8Console::Utf8Console() {
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
+        previousCodePage_ = GetConsoleOutputCP();
+        SetConsoleOutputCP(CP_UTF8);
+    }
+}
+
+Utf8Console::~Utf8Console() {
+    if (previousCodePage_ != 0) SetConsoleOutputCP(previousCodePage_);
+}
+#endif
 
 }  // namespace reelport

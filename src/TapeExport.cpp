@@ -72,7 +72,7 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     return rows;
 }
 
-void exportTapes(const std::string& directory, PalmDB& tapesDb, std::FILE* console) {
+void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console) {
     runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList);
 }
 

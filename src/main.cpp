@@ -3,47 +3,96 @@
 // "CinecaseTapes.PDB" and "CinecaseProgs.PDB", to "CinecaseTapes.CSV" and
 // "CinecaseProgs.CSV" in the same directory.
 //
-// Exit status: 0 both files written; 1 usage shown, a file cannot be opened
-// or written, or a database of another application or version; 2 a damaged
-// database (a fatal check failed).
+// Exit status: 0 both files written, or help or version shown; 1 usage shown,
+// a file cannot be opened or written, standard output cannot be written, or a
+// database of another application or version; 2 a damaged database (a fatal
+// check failed).
 #include "Exports.h"
 #include "Failure.h"
+#include "Files.h"
 #include "PalmDB.h"
 
+#include <csignal>
 #include <cstdio>
 #include <new>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr std::string_view kUsage =
     "Reelport v 1.2 - Cinecase catalogue to CSV export, by the Reelport developers <reelport@example.org>\n"
     "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n"
     "\n";
 
-int run(int argc, char** argv) {
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// What the command line asks for.
+enum class Action { Usage, Help, Version, Export };
+
+struct CommandLine {
+    Action action = Action::Usage;
+    std::string directory;  // for Export
+};
+
+// Only a first argument that is exactly one of the options below is taken as
+// an option; any other names the directory, so a directory called "-h" is
+// reached as "./-h". Arguments after the directory are ignored.
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    // An empty argument names no directory.
+    if (arguments.empty() || arguments.front().empty()) return {Action::Usage, {}};
+    const std::string& first = arguments.front();
+    if (first == "-h" || first == "--help" || (kWindows && first == "/?")) return {Action::Help, {}};
+    if (first == "--version") return {Action::Version, {}};
+    return {Action::Export, first};
+}
+
+int run(const std::vector<std::string>& arguments) {
     // Constructed before the command line is looked at and destroyed in the
     // reverse order; the programme export looks tapes up in the tape database.
     reelport::PalmDB tapesDb;
     reelport::PalmDB progsDb;
+    reelport::Console console(stdout);
 
-    // The first argument is the directory, whatever it looks like; no options
-    // are parsed, so "-h" is a directory too. An empty one names no directory.
-    if (argc < 2 || argv[1][0] == '\0') {
-        std::fputs(kUsage, stdout);
-        return reelport::kStatusRefused;
+    const CommandLine commandLine = parseCommandLine(arguments);
+    int status = reelport::kStatusSuccess;
+    switch (commandLine.action) {
+    case Action::Usage:
+        console.write(kUsage);
+        status = reelport::kStatusRefused;
+        break;
+    case Action::Help:
+        console.write(kUsage);
+        break;
+    case Action::Version:
+        console.write(kUsage.substr(0, kUsage.find('\n') + 1));
+        break;
+    case Action::Export:
+        reelport::exportTapes(commandLine.directory, tapesDb, console);
+        reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console);
+        break;
     }
-    const std::string directory = argv[1];
-    reelport::exportTapes(directory, tapesDb, stdout);
-    reelport::exportProgs(directory, progsDb, tapesDb, stdout);
-    return reelport::kStatusSuccess;
+    // Reported last: the files are written by now, which matters more.
+    if (console.error() != 0) reelport::fileFailure("standard output", console.error());
+    return status;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int runAndReport(const std::vector<std::string>& arguments) {
+#ifndef _WIN32
+    // A reader of standard output that has gone, or a file size limit, would
+    // end the process by a signal, without a word and with a CSV file left
+    // unwritten; ignored, they make the write fail with EPIPE or EFBIG, which
+    // is reported like every other write error.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     try {
-        return run(argc, argv);
+        return run(arguments);
     } catch (const reelport::Failure& failure) {
         std::fputs(failure.message(), stderr);
         return failure.status();
@@ -52,3 +101,18 @@ int main(int argc, char** argv) {
         return reelport::kStatusFatal;
     }
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The wide-character entry (linked with -municode): the arguments as the
+// system holds them, not cut down to the ANSI code page.
+int wmain(int argc, wchar_t** argv) {
+    const reelport::Utf8Console utf8Console;
+    return runAndReport(reelport::utf8Arguments(argc, argv));
+}
+#else
+int main(int argc, char** argv) {
+    return runAndReport(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
+}
+#endif

@@ -11,8 +11,11 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 #include <algorithm>
@@ -58,13 +61,21 @@ TempDir::~TempDir() {
     std::filesystem::remove_all(path_, ignored);
 }
 
+std::filesystem::path utf8Path(const std::string& path) {
+#ifdef _WIN32
+    return std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size());
+#else
+    return path;
+#endif
+}
+
 std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(utf8Path(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool fileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool fileExists(const std::string& path) { return std::filesystem::exists(utf8Path(path)); }
 
 std::string asText(const Bytes& bytes) { return {bytes.begin(), bytes.end()}; }
 
@@ -127,7 +138,8 @@ Handle inheritableFile(const std::string& path, DWORD access) {
 
 }  // namespace
 
-RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput output) {
+RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup) {
+    const StandardOutput output = setup.output;  // the other settings are POSIX only
     const TempDir capture;
     const std::string outPath = capture.file("stdout");
     const std::string errPath = capture.file("stderr");
@@ -146,15 +158,17 @@ RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput 
         }
         const Handle err = inheritableFile(errPath, GENERIC_WRITE);
 
-        STARTUPINFOA startup{};
+        STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = INVALID_HANDLE_VALUE;
         startup.hStdOutput = out.get();
         startup.hStdError = err.get();
         PROCESS_INFORMATION process{};
-        if (!CreateProcessA(REELPORT_BINARY, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                            &startup, &process)) {
+        // Wide, so that arguments in any script reach the tool as they are.
+        std::wstring wideCommandLine = utf8Path(commandLine).wstring();
+        if (!CreateProcessW(utf8Path(REELPORT_BINARY).c_str(), wideCommandLine.data(), nullptr, nullptr, TRUE, 0,
+                            nullptr, nullptr, &startup, &process)) {
             throw std::runtime_error("cannot start " + std::string(REELPORT_BINARY));
         }
         const Handle child(process.hProcess);
@@ -176,38 +190,52 @@ bool underWine() { return false; }
 
 std::optional<std::string> fullDevice() { return "/dev/full"; }
 
-RunResult runProgram(std::vector<std::string> argv, const std::optional<std::string>& stdoutPath) {
+RunResult runProgram(std::vector<std::string> argv, const RunSetup& setup) {
     const TempDir capture;
-    const std::string outPath = stdoutPath.value_or(capture.file("stdout"));
+    const StandardOutput output = setup.output;
+    const std::string outPath = output == StandardOutput::Unwritable ? *fullDevice() : capture.file("stdout");
     const std::string errPath = capture.file("stderr");
 
     std::vector<char*> pointers;
     for (std::string& argument : argv) pointers.push_back(argument.data());
     pointers.push_back(nullptr);
 
+    int pipeEnds[2] = {-1, -1};
+    if (output == StandardOutput::BrokenPipe) {
+        if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
+        close(pipeEnds[0]);  // the reader is gone before the run starts
+    }
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
-        const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::signal(SIGPIPE, SIG_DFL);
+        std::signal(SIGXFSZ, SIG_DFL);
+        alarm(60);
+        const int out = output == StandardOutput::BrokenPipe ? pipeEnds[1]
+                                                              : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+        if (output == StandardOutput::Closed) close(1);
+        const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
+        if (setup.fileSizeLimit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
         execv(pointers[0], pointers.data());
         _exit(127);
     }
+    if (pipeEnds[1] >= 0) close(pipeEnds[1]);
     int wait = 0;
     if (waitpid(child, &wait, 0) != child) throw std::runtime_error("waitpid failed");
 
     RunResult result;
     result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    if (!stdoutPath) result.out = readFile(outPath);
+    if (output == StandardOutput::Captured) result.out = readFile(outPath);
     result.err = readFile(errPath);
     return result;
 }
 
-RunResult runReelport(const std::vector<std::string>& arguments, StandardOutput output) {
+RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup) {
     std::vector<std::string> argv{REELPORT_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return runProgram(std::move(argv), output == StandardOutput::Unwritable ? fullDevice() : std::nullopt);
+    return runProgram(std::move(argv), setup);
 }
 
 #endif

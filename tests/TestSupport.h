@@ -9,6 +9,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -50,6 +51,10 @@ private:
     std::string path_;
 };
 
+// A path the tests hold as UTF-8 (bytes as they are on POSIX), for the
+// standard library; on Windows a plain string would go through the ANSI code page.
+std::filesystem::path utf8Path(const std::string& path);
+
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 std::string asText(const Bytes& bytes);
@@ -89,16 +94,29 @@ enum class StandardOutput {
     // Every write fails: /dev/full (a full disk) on Linux, a handle open for
     // reading only on Windows.
     Unwritable,
+    // POSIX only: no standard output at all (">&-"), and a pipe whose reader
+    // has gone ("| true" once true has ended).
+    Closed,
+    BrokenPipe,
+};
+
+// What a run meets besides its arguments.
+struct RunSetup {
+    RunSetup(StandardOutput output_ = StandardOutput::Captured, std::uint64_t fileSizeLimit_ = 0)
+        : output(output_), fileSizeLimit(fileSizeLimit_) {}
+    StandardOutput output;
+    // POSIX only: the size in bytes no file may grow beyond ("ulimit -f"); 0 for no limit.
+    std::uint64_t fileSizeLimit;
 };
 
 // Runs the built reelport with these arguments; standard error is captured.
-RunResult runReelport(const std::vector<std::string>& arguments,
-                      StandardOutput output = StandardOutput::Captured);
+RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup = {});
 
 #ifndef _WIN32
-// Runs a program (argv[0] is its path); its standard output goes to
-// `stdoutPath` when given, else it is captured.
-RunResult runProgram(std::vector<std::string> argv, const std::optional<std::string>& stdoutPath = std::nullopt);
+// Runs a program (argv[0] is its path) as a shell would start it: SIGPIPE and
+// SIGXFSZ end it unless it ignores them itself. A run still going after a
+// minute ends by SIGALRM, so a hang fails its test instead of stopping the suite.
+RunResult runProgram(std::vector<std::string> argv, const RunSetup& setup = {});
 #endif
 
 // The failure a call ends with; the test fails when it ends without one.
