@@ -46,7 +46,7 @@ std::string composePath(std::string_view directory, std::string_view fileName) {
     return path;
 }
 
-void checkIdentity(const PalmDB& db) {
+void checkIdentity(const PalmDB& db, DamageReport* damage) {
     const PdbHeader& header = db.header();
     if (header.creator != kCreator) {
         refuse("Invalid creator ID!\nThe file " + db.path() + " is not a valid Cinecase database.\n");
@@ -57,7 +57,10 @@ void checkIdentity(const PalmDB& db) {
                "The file " + db.path() + " seems to be from version " + std::to_string(header.version >> 4) +
                "." + std::to_string(header.version & 0x0F) + "\n");
     }
-    if (header.type != kType) fatalCheck("wrong PDB type");
+    if (header.type != kType) {
+        if (damage == nullptr) fatalCheck("wrong PDB type");
+        damage->noteDatabase("its type is not DATA (wrong PDB type): read as a Cinecase database all the same");
+    }
 }
 
 std::string_view untilNul(std::string_view bytes) {
@@ -76,9 +79,10 @@ CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {
 }
 
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows) {
-    db.read(composePath(directory, databaseName));
-    checkIdentity(db);
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
+               DamageReport* damage) {
+    db.read(composePath(directory, databaseName), damage);
+    checkIdentity(db, damage);
 
     const std::string csvPath = composePath(directory, csvName);
     // Both databases, also the one not yet read: the tape list must not empty
@@ -87,12 +91,15 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
         refuseToReplaceInput(csvPath, composePath(directory, database));
     }
     CsvWriter csv(csvPath);
-    const int rows = writeRows(db, csv, nullptr);
+    const int rows = writeRows(db, csv, damage);
     csv.close();
 
     char count[16];
     std::snprintf(count, sizeof count, "%4d ", rows);
     console.write(count + std::string(noun) + " exported to " + csvPath + "\n");
+    if (damage != nullptr && !damage->empty()) {
+        std::fputs(damage->text(db.path(), db.header().numRecords, rows).c_str(), stderr);
+    }
 }
 
 }  // namespace reelport

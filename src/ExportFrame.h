@@ -33,7 +33,7 @@ std::string composePath(std::string_view directory, std::string_view fileName);
 
 // Refuses a database that is not a Cinecase 1.2 data file: a wrong creator or
 // version ends the run with status 1, a wrong type with a fatal check.
-void checkIdentity(const PalmDB& db);
+void checkIdentity(const PalmDB& db, DamageReport* damage = nullptr);
 
 // No length limit for `writeQuotedField`.
 inline constexpr int kWholeText = -1;
@@ -81,6 +81,7 @@ using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out, DamageRepo
 // that name is one of the two databases), and prints the closing line
 // "<count> <noun> exported to <csv path>" on `console`.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows);
+               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
+               DamageReport* damage = nullptr);
 
 }  // namespace reelport

@@ -11,13 +11,15 @@
 namespace reelport {
 
 // Reads "CinecaseTapes.PDB" in `directory` into `tapesDb` and writes
-// "CinecaseTapes.CSV" beside it: one row per tape record, in file order.
-void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console);
+// "CinecaseTapes.CSV" beside it: one row per tape record, in file order. With
+// `damage`, a salvage run: what is damaged is skipped and reported there.
+void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage = nullptr);
 
 // Reads "CinecaseProgs.PDB" into `progsDb` and writes "CinecaseProgs.CSV": one
 // row per programme record, grouped by tape, each carrying the label of its
 // tape from `tapesDb`, which `exportTapes` has read.
-void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console);
+void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
+                 DamageReport* damage = nullptr);
 
 // The CSV text of each export (header line, rows, empty closing line) for
 // databases already read; each returns the number of rows. A record too

@@ -19,6 +19,7 @@ namespace reelport {
 inline constexpr int kStatusSuccess = 0;
 inline constexpr int kStatusRefused = 1;  // usage, open failure, wrong identity, write failure
 inline constexpr int kStatusFatal = 2;    // a fatal consistency check failed
+inline constexpr int kStatusSalvaged = 3; // salvage: both lists written, damaged parts skipped
 
 class Failure : public std::runtime_error {
 public:

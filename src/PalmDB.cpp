@@ -169,7 +169,7 @@ void PalmDB::parseStrictly() {
 // info block says they lie, as far as the file holds whole names; the
 // sort-info block, never used, is passed over.
 void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
-    damage.noteDatabase("damaged (" + condition + "): every record that can be read whole is kept");
+    damage.noteDatabase("damaged: " + condition);
     const std::span<const std::uint8_t> file = image_;
     const std::uint64_t fileLength = file.size();
     header_ = decodeHeader(file.first(kHeaderSize));
@@ -194,16 +194,11 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     LargeVector<std::uint64_t> starts;
     starts.reserve(whole);
     recordEnds_.assign(whole, kSkipped);
+    bool cut = false;  // records start past the end: the file was cut short
     for (std::size_t i = 0; i < whole; ++i) {
-        const std::uint8_t* const bytes = recordList_.data() + i * kEntrySize;
-        const std::uint32_t offset = be32(bytes);
-        if (offset < listEnd) {
-            damage.skipRecord(i, be24(bytes + 5), "starts inside the record list");
-        } else if (offset > fileLength) {
-            damage.skipRecord(i, be24(bytes + 5), "starts past the end of the file");
-        } else {
-            starts.push_back(std::uint64_t{offset} << 16 | i);
-        }
+        const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
+        if (offset >= listEnd && offset <= fileLength) starts.push_back(std::uint64_t{offset} << 16 | i);
+        cut = cut || offset > fileLength;
     }
     if (!std::is_sorted(starts.begin(), starts.end())) {
         damage.noteDatabase("records are listed out of file order: each is read up to the next one in the file");
@@ -212,6 +207,22 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     for (std::size_t k = 0; k < starts.size(); ++k) {
         recordEnds_[starts[k] & 0xFFFF] =
             k + 1 < starts.size() ? static_cast<std::uint32_t>(starts[k + 1] >> 16) : static_cast<std::uint32_t>(fileLength);
+    }
+    const auto uniqueIdAt = [&](std::size_t index) { return be24(recordList_.data() + index * kEntrySize + 5); };
+    if (cut && !starts.empty()) {
+        // The last record in the file runs to where the file was cut.
+        const std::size_t last = starts.back() & 0xFFFF;
+        if (starts.back() >> 16 == fileLength) {
+            recordEnds_[last] = kSkipped;
+            damage.skipRecord(last, uniqueIdAt(last), "starts where the file is cut short");
+        } else {
+            damage.alterRecord(last, uniqueIdAt(last), "runs to where the file is cut short: its last texts may end early");
+        }
+    }
+    for (std::size_t i = 0; i < whole; ++i) {
+        const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
+        if (offset < listEnd) damage.skipRecord(i, uniqueIdAt(i), "starts inside the record list");
+        if (offset > fileLength) damage.skipRecord(i, uniqueIdAt(i), "starts past the end of the file");
     }
     const std::uint64_t recordsStart = whole > 0 ? be32(recordList_.data()) : fileLength;
 

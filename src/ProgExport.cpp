@@ -213,11 +213,12 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     return static_cast<int>(progs.size());
 }
 
-void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console) {
-    runExport(directory, kProgsDatabase, kProgsCsv, "progs", progsDb, console,
-              [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* damage) {
-                  return writeProgList(db, tapesDb, out, damage);
-              });
+void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
+                 DamageReport* damage) {
+    runExport(
+        directory, kProgsDatabase, kProgsCsv, "progs", progsDb, console,
+        [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* report) { return writeProgList(db, tapesDb, out, report); },
+        damage);
 }
 
 }  // namespace reelport

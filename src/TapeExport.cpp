@@ -72,8 +72,8 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     return rows;
 }
 
-void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console) {
-    runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList);
+void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage) {
+    runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList, damage);
 }
 
 }  // namespace reelport

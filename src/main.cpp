@@ -6,7 +6,8 @@
 // Exit status: 0 both files written, or help or version shown; 1 usage shown,
 // a file cannot be opened or written, standard output cannot be written, or a
 // database of another application or version; 2 a damaged database (a fatal
-// check failed).
+// check failed); 3 with --salvage, both files written with damaged parts
+// skipped.
 #include "Exports.h"
 #include "Failure.h"
 #include "Files.h"
@@ -33,22 +34,26 @@ constexpr bool kWindows = false;
 #endif
 
 // What the command line asks for.
-enum class Action { Usage, Help, Version, Export };
+enum class Action { Usage, Help, Version, Export, Salvage };
 
 struct CommandLine {
     Action action = Action::Usage;
-    std::string directory;  // for Export
+    std::string directory;  // for Export and Salvage
 };
 
 // Only a first argument that is exactly one of the options below is taken as
 // an option; any other names the directory, so a directory called "-h" is
-// reached as "./-h". Arguments after the directory are ignored.
+// reached as "./-h". "--salvage" takes the directory as the second argument.
+// Arguments after the directory are ignored; an empty one names no directory.
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
-    // An empty argument names no directory.
     if (arguments.empty() || arguments.front().empty()) return {Action::Usage, {}};
     const std::string& first = arguments.front();
     if (first == "-h" || first == "--help" || (kWindows && first == "/?")) return {Action::Help, {}};
     if (first == "--version") return {Action::Version, {}};
+    if (first == "--salvage") {
+        if (arguments.size() < 2 || arguments[1].empty()) return {Action::Usage, {}};
+        return {Action::Salvage, arguments[1]};
+    }
     return {Action::Export, first};
 }
 
@@ -76,6 +81,14 @@ int run(const std::vector<std::string>& arguments) {
         reelport::exportTapes(commandLine.directory, tapesDb, console);
         reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console);
         break;
+    case Action::Salvage: {
+        reelport::DamageReport tapesDamage;
+        reelport::DamageReport progsDamage;
+        reelport::exportTapes(commandLine.directory, tapesDb, console, &tapesDamage);
+        reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console, &progsDamage);
+        if (!tapesDamage.empty() || !progsDamage.empty()) status = reelport::kStatusSalvaged;
+        break;
+    }
     }
     // Reported last: the files are written by now, which matters more.
     if (console.error() != 0) reelport::fileFailure("standard output", console.error());
