@@ -2,6 +2,7 @@
 #include "CatalogueInput.h"
 
 #include "ExportFrame.h"
+#include "DamageReport.h"
 #include "Exports.h"
 #include "PalmDB.h"
 
@@ -31,6 +32,8 @@ constexpr std::array<std::string_view, 2> kRefusals = {"Invalid creator ID!\n", 
 // entry, adds numbers, separators and its tape's label: far less than this.
 constexpr std::size_t kCsvBytesPerInputByte = 10;
 constexpr std::size_t kCsvFixedBytes = 256;
+// Two databases' reports of 21 lines and a summary, none longer than this.
+constexpr std::size_t kReportLimit = 2 * 22 * 256;
 
 bool startsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
 
@@ -54,7 +57,7 @@ Bytes joinInput(const Bytes& tapes, const Bytes& progs) {
     return input;
 }
 
-Outcome runCatalogue(const CatalogueInput& catalogue) {
+Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage) {
     Outcome outcome;
     // Declared first, destroyed last, as in the tool: the programme list
     // refers to tape records.
@@ -62,17 +65,28 @@ Outcome runCatalogue(const CatalogueInput& catalogue) {
     PalmDB progsDb;
     CsvWriter tapesCsv;
     CsvWriter progsCsv;
+    DamageReport tapesDamage;
+    DamageReport progsDamage;
+    DamageReport* const tapesReport = salvage ? &tapesDamage : nullptr;
+    DamageReport* const progsReport = salvage ? &progsDamage : nullptr;
+    // What the tool writes on standard error after a list's count line.
+    const auto report = [&](const DamageReport& damage, const PalmDB& db, int rows) {
+        if (!damage.empty()) outcome.report += damage.text(db.path(), db.header().numRecords, rows);
+    };
     try {
-        tapesDb.load(catalogue.tapes, std::string(kTapesDatabase));
-        checkIdentity(tapesDb);
-        outcome.tapeRows = writeTapeList(tapesDb, tapesCsv);
+        tapesDb.load(catalogue.tapes, std::string(kTapesDatabase), tapesReport);
+        checkIdentity(tapesDb, tapesReport);
+        outcome.tapeRows = writeTapeList(tapesDb, tapesCsv, tapesReport);
+        report(tapesDamage, tapesDb, outcome.tapeRows);
 
-        progsDb.load(catalogue.progs, std::string(kProgsDatabase));
-        checkIdentity(progsDb);
-        outcome.progRows = writeProgList(progsDb, tapesDb, progsCsv);
+        progsDb.load(catalogue.progs, std::string(kProgsDatabase), progsReport);
+        checkIdentity(progsDb, progsReport);
+        outcome.progRows = writeProgList(progsDb, tapesDb, progsCsv, progsReport);
+        report(progsDamage, progsDb, outcome.progRows);
     } catch (const Failure& failure) {
         outcome.failure = failure;
     }
+    outcome.damaged = !tapesDamage.empty() || !progsDamage.empty();
     outcome.tapesCsv = tapesCsv.pending();
     outcome.progsCsv = progsCsv.pending();
     return outcome;
@@ -116,6 +130,23 @@ std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize) {
         break;
     }
     return "unexpected failure, status " + std::to_string(outcome.failure->status()) + ": " + message;
+}
+
+std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, std::size_t inputSize) {
+    if (std::string problem = unexpectedOutcome(salvaged, inputSize); !problem.empty()) return "salvage: " + problem;
+    // Only what cannot be salvaged ends a salvage run: a database of another
+    // application or version, or a file shorter than the header.
+    if (salvaged.failure && salvaged.failure->status() == kStatusFatal &&
+        salvaged.failure->condition() != "short header read") {
+        return std::string("salvage ended with a fatal check: ") + salvaged.failure->message();
+    }
+    if (!strict.failure &&
+        (salvaged.failure || salvaged.damaged || salvaged.tapesCsv != strict.tapesCsv || salvaged.progsCsv != strict.progsCsv)) {
+        return "salvage of a catalogue the default run converts differs from the default run";
+    }
+    // At most 20 findings and a summary per database, of a line or two each.
+    if (salvaged.report.size() > kReportLimit) return "a salvage report of " + std::to_string(salvaged.report.size()) + " bytes";
+    return {};
 }
 
 }  // namespace reelport::fuzz

@@ -31,24 +31,34 @@ CatalogueInput splitInput(std::span<const std::uint8_t> input);
 Bytes joinInput(const Bytes& tapes, const Bytes& progs);
 
 // What a run of the tool on the catalogue did, in-process: the failure it
-// ended with, if any, and the CSV text written up to then.
+// ended with, if any, the CSV text written up to then, and in a salvage run
+// what it found damaged.
 struct Outcome {
     std::optional<Failure> failure;
     std::string tapesCsv;
     std::string progsCsv;
     int tapeRows = -1;  // -1: that list was not finished
     int progRows = -1;
+    bool damaged = false;  // salvage: something was skipped or altered
+    std::string report;    // salvage: the damage reports, as on standard error
 };
 
 // Runs the tool's sequence on the catalogue in memory: reads the tape
 // database, checks its identity, writes the tape list, then the same for the
-// programme database and the programme list.
-Outcome runCatalogue(const CatalogueInput& catalogue);
+// programme database and the programme list; as `reelport --salvage` when
+// `salvage` is set.
+Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage = false);
 
 // Why an outcome is not one the tool may end with, or "" when it is: a
 // failure must carry one of the tool's own messages and statuses, and the CSV
 // text must stay within a small multiple of the input's size.
 std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize);
+
+// Why a salvage run's outcome is not one it may end with, given the default
+// run's outcome on the same input, or "" when it is: it ends only where
+// nothing can be salvaged, stays within the same bounds, and equals the
+// default run wherever that converts the catalogue.
+std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, std::size_t inputSize);
 
 // The condition of a fatal-check line ("Assert failed: CONDITION (at FILE,
 // line N)"), or nothing when the text is not such a line.

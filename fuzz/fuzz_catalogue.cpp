@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // The libFuzzer entry: every input is a catalogue (see CatalogueInput.h), run
-// through the reader, the identity checks and both exports in memory. A
-// failure of the tool is a normal end. A finding is every other ending, every
-// crash, leak, out-of-bounds access or undefined behaviour the sanitizers
-// see, and a run that allocates far more than its input holds.
+// through the reader, the identity checks and both exports in memory, once as
+// a default run and once as a salvage run. A failure of the tool is a normal
+// end. A finding is every other ending, every crash, leak, out-of-bounds
+// access or undefined behaviour the sanitizers see, a run that allocates far
+// more than its input holds, and a salvage run that differs from a default
+// run that converts the catalogue.
 #include "CatalogueInput.h"
 
 #include <sanitizer/allocator_interface.h>
@@ -24,8 +26,8 @@ void countAllocation(const volatile void*, std::size_t size) {
 void ignoreRelease(const volatile void*) {}
 
 // Everything a run allocates, added up: the fixed 64 KiB buffers of the two
-// CSV writers and a little more for the messages, the two images, 24 bytes of entry
-// for every 8-byte entry in a file, the sort and look-up tables, and the CSV
+// CSV writers and a little more for the messages, the two images, the sort
+// and look-up tables (a salvage run's record ends among them), and the CSV
 // text (at most ten bytes per input byte) with the growth of its strings,
 // copied once more into the outcome. Claimed sizes must never count.
 constexpr std::size_t kAllocationFixedBytes = 256 << 10;
@@ -41,16 +43,35 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const reelport::fuzz::CatalogueInput catalogue = reelport::fuzz::splitInput({data, size});
+namespace {
+
+// Runs the tool in one mode on the input, with its allocations counted.
+reelport::fuzz::Outcome countedRun(const reelport::fuzz::CatalogueInput& catalogue, bool salvage) {
     allocated = 0;
     counting = true;
-    const reelport::fuzz::Outcome outcome = reelport::fuzz::runCatalogue(catalogue);
+    reelport::fuzz::Outcome outcome = reelport::fuzz::runCatalogue(catalogue, salvage);
     counting = false;
+    return outcome;
+}
 
-    std::string problem = reelport::fuzz::unexpectedOutcome(outcome, size);
-    if (problem.empty() && allocated > kAllocationFixedBytes + kAllocationPerInputByte * size) {
-        problem = std::to_string(allocated) + " bytes allocated for an input of " + std::to_string(size) + " bytes";
+std::string allocationProblem(std::size_t size, const char* mode) {
+    if (allocated <= kAllocationFixedBytes + kAllocationPerInputByte * size) return {};
+    return std::string(mode) + ": " + std::to_string(allocated) + " bytes allocated for an input of " +
+           std::to_string(size) + " bytes";
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // Every input runs as a default run and as a salvage run.
+    const reelport::fuzz::CatalogueInput catalogue = reelport::fuzz::splitInput({data, size});
+    const reelport::fuzz::Outcome strict = countedRun(catalogue, false);
+    std::string problem = reelport::fuzz::unexpectedOutcome(strict, size);
+    if (problem.empty()) problem = allocationProblem(size, "default run");
+    if (problem.empty()) {
+        const reelport::fuzz::Outcome salvaged = countedRun(catalogue, true);
+        problem = reelport::fuzz::unexpectedSalvage(strict, salvaged, size);
+        if (problem.empty()) problem = allocationProblem(size, "salvage");
     }
     if (!problem.empty()) {
         std::fprintf(stderr, "fuzz_catalogue: %s\n", problem.c_str());

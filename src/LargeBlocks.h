@@ -44,7 +44,7 @@ public:
         if (bytes < kLargeBlock) {
             std::allocator<T>().deallocate(block, count);
         } else {
-            ::operator delete(block, roundedUp(bytes), std::align_val_t{kHugePage});
+            ::operator delete(block, std::align_val_t{kHugePage});
         }
     }
 

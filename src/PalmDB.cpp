@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 80;
 constexpr std::size_t kRecordListStart = 78;
-constexpr std::size_t kEntrySize = PalmDB::kEntrySize;
 // The category table at the start of the application-info block: a u16,
 // then 16 names of 16 bytes.
 constexpr std::size_t kCategoryTableStart = 2;
@@ -238,9 +237,9 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
             damage.noteDatabase("the application-info block is misplaced or cut short: category names are read "
                                 "where it starts, as far as the file holds them whole");
             const std::uint64_t held = std::min<std::uint64_t>(fileLength - start, kCategoryTableSize);
-            const std::uint64_t wholeNames = held < kCategoryTableStart ? 0 : (held - kCategoryTableStart) / kCategoryNameSize;
-            appInfo_ = file.subspan(static_cast<std::size_t>(start),
-                                    static_cast<std::size_t>(kCategoryTableStart + kCategoryNameSize * wholeNames));
+            const std::uint64_t kept =
+                held < kCategoryTableStart ? 0 : held - (held - kCategoryTableStart) % kCategoryNameSize;
+            appInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(kept));
         } else {
             damage.noteDatabase("the application-info block starts past the end of the file: no category names");
         }
