@@ -1,8 +1,10 @@
 # SPDX-License-Identifier: MIT
 # Installation and packages. `cmake --install` puts the program in the binary
 # folder and beside it, on Linux, the gzipped man page and the two files
-# Debian wants in /usr/share/doc/reelport (copyright, changelog.gz). `cpack`
-# makes a .deb on Linux and a .zip holding reelport.exe for Windows.
+# Debian wants in /usr/share/doc/reelport (copyright, changelog.gz); on
+# Windows README.txt, MANUAL.txt and LICENSE.txt at the top of the tree, with
+# CR LF line ends for Notepad. `cpack` makes a .deb on Linux and a .zip for
+# Windows.
 #
 # These documents are made when CMake configures the build (and again when
 # their sources change), so an install needs nothing built but the program.
@@ -17,7 +19,37 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   ${PROJECT_SOURCE_DIR}/docs/reelport.1 ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG)
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE REELPORT_LICENSE)
 
-if(NOT WIN32)
+if(WIN32)
+  # Writes text with CR LF line ends, whatever the line ends of the source.
+  function(reelport_write_crlf path text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${path} "${text}")
+  endfunction()
+
+  # README.txt: how to run the program from a command prompt, its messages
+  # and exit statuses. @PROJECT_VERSION@ in the source is replaced.
+  configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.txt ${REELPORT_DOCS}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  reelport_write_crlf(${REELPORT_DOCS}/LICENSE.txt "${REELPORT_LICENSE}")
+  set(REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/README.txt ${REELPORT_DOCS}/LICENSE.txt)
+
+  # MANUAL.txt: the man page rendered as plain ASCII text (no overstriking,
+  # no hyphenation), as `man reelport` shows it on Linux.
+  find_program(REELPORT_GROFF groff)
+  if(REELPORT_GROFF)
+    execute_process(COMMAND ${REELPORT_GROFF} -man -Tascii -P-cbou -rHY=0 -ww ${PROJECT_SOURCE_DIR}/docs/reelport.1
+                    OUTPUT_VARIABLE manual ERROR_VARIABLE groffErrors RESULT_VARIABLE status)
+    if(NOT status EQUAL 0 OR NOT groffErrors STREQUAL "")
+      message(FATAL_ERROR "groff could not render docs/reelport.1 (${status}):\n${groffErrors}")
+    endif()
+    reelport_write_crlf(${REELPORT_DOCS}/MANUAL.txt "${manual}")
+    list(APPEND REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/MANUAL.txt)
+  else()
+    message(WARNING "groff not found (Debian: groff-base): the Windows zip is made without MANUAL.txt")
+  endif()
+  install(FILES ${REELPORT_WINDOWS_DOCS} DESTINATION .)
+else()
   # Debian's way: compressed with gzip -9, without the name and time stamp
   # (-n), so the same sources always give the same package.
   find_program(REELPORT_GZIP gzip REQUIRED)
