@@ -1,26 +1,136 @@
 # SPDX-License-Identifier: MIT
-# Installation and packages: `cmake --install` puts the program in the binary
-# folder and, except on Windows, its man page in section 1; `cpack` makes a
-# .deb on Linux and a .zip holding reelport.exe for Windows.
+# Installation and packages. `cmake --install` puts the program in the binary
+# folder and beside it, on Linux, the gzipped man page and the two files
+# Debian wants in /usr/share/doc/reelport (copyright, changelog.gz); on
+# Windows README.txt, MANUAL.txt and LICENSE.txt at the top of the tree, with
+# CR LF line ends for Notepad. `cpack` makes a .deb on Linux and a .zip for
+# Windows.
+#
+# These documents are made when CMake configures the build (and again when
+# their sources change), so an install needs nothing built but the program.
+set(CMAKE_INSTALL_DOCDIR share/doc/reelport CACHE PATH "Documentation: copyright and changelog (Debian's place)")
 include(GNUInstallDirs)
 
 install(TARGETS reelport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-if(NOT WIN32)
-  install(FILES ${PROJECT_SOURCE_DIR}/docs/reelport.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(REELPORT_DOCS ${PROJECT_BINARY_DIR}/docs)
+file(MAKE_DIRECTORY ${REELPORT_DOCS})
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/docs/reelport.1 ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG)
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE REELPORT_LICENSE)
+
+if(WIN32)
+  # Writes text with CR LF line ends, whatever the line ends of the source.
+  function(reelport_write_crlf path text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    file(WRITE ${path} "${text}")
+  endfunction()
+
+  # README.txt: how to run the program from a command prompt, its messages
+  # and exit statuses. @PROJECT_VERSION@ in the source is replaced.
+  configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.txt ${REELPORT_DOCS}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  reelport_write_crlf(${REELPORT_DOCS}/LICENSE.txt "${REELPORT_LICENSE}")
+  set(REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/README.txt ${REELPORT_DOCS}/LICENSE.txt)
+
+  # MANUAL.txt: the man page rendered as plain ASCII text (no overstriking,
+  # no hyphenation), as `man reelport` shows it on Linux.
+  find_program(REELPORT_GROFF groff)
+  if(REELPORT_GROFF)
+    execute_process(COMMAND ${REELPORT_GROFF} -man -Tascii -P-cbou -rHY=0 ${PROJECT_SOURCE_DIR}/docs/reelport.1
+                    OUTPUT_VARIABLE manual ERROR_VARIABLE groffErrors RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "groff could not render docs/reelport.1 (${status}):\n${groffErrors}")
+    elseif(NOT groffErrors STREQUAL "")
+      message(WARNING "groff on docs/reelport.1:\n${groffErrors}")
+    endif()
+    reelport_write_crlf(${REELPORT_DOCS}/MANUAL.txt "${manual}")
+    list(APPEND REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/MANUAL.txt)
+  else()
+    message(WARNING "groff not found (Debian: groff-base): the Windows zip is made without MANUAL.txt")
+  endif()
+  install(FILES ${REELPORT_WINDOWS_DOCS} DESTINATION .)
+else()
+  # Debian's way: compressed with gzip -9, without the name and time stamp
+  # (-n), so the same sources always give the same package.
+  find_program(REELPORT_GZIP gzip REQUIRED)
+  function(reelport_gzip source target)
+    execute_process(COMMAND ${REELPORT_GZIP} -9n -c ${source} OUTPUT_FILE ${target} RESULT_VARIABLE status)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "gzip ${source} failed: ${status}")
+    endif()
+  endfunction()
+  reelport_gzip(${PROJECT_SOURCE_DIR}/docs/reelport.1 ${REELPORT_DOCS}/reelport.1.gz)
+  # The CHANGELOG is in Debian's changelog format: for a native package it is
+  # the package's own changelog.
+  reelport_gzip(${PROJECT_SOURCE_DIR}/CHANGELOG ${REELPORT_DOCS}/changelog.gz)
+
+  # The copyright file in Debian's machine-readable format, made from LICENSE
+  # so that the licence text has one source. Debian calls the MIT licence of
+  # LICENSE "Expat" (there are several MIT licences); its paragraphs are
+  # indented by one blank, with " ." for an empty line.
+  string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)" match "${REELPORT_LICENSE}")
+  set(holder "${CMAKE_MATCH_1}")
+  string(FIND "${REELPORT_LICENSE}" "Permission is hereby granted" termsStart)
+  if(holder STREQUAL "" OR termsStart LESS 0)
+    message(FATAL_ERROR "LICENSE does not hold the MIT licence with its copyright line")
+  endif()
+  string(SUBSTRING "${REELPORT_LICENSE}" ${termsStart} -1 terms)
+  string(STRIP "${terms}" terms)
+  string(REPLACE "\n\n" "\n.\n" terms "${terms}")
+  string(REPLACE "\n" "\n " terms "${terms}")
+  file(WRITE ${REELPORT_DOCS}/copyright
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: Reelport
+Upstream-Contact: Reelport developers <reelport@example.org>
+
+Files: *
+Copyright: ${holder}
+License: Expat
+Comment: The MIT licence (SPDX identifier MIT) of the file LICENSE.
+
+License: Expat
+ ${terms}
+")
+
+  # A stripped install (cpack's) also drops the compiler's .comment section
+  # from the program, as Debian's dh_strip does.
+  if(CMAKE_OBJCOPY)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/reelport\" COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+  endif()
+  install(FILES ${REELPORT_DOCS}/reelport.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${REELPORT_DOCS}/copyright ${REELPORT_DOCS}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 
 set(CPACK_PACKAGE_NAME reelport)
 set(CPACK_PACKAGE_VENDOR "Reelport developers")
 set(CPACK_PACKAGE_CONTACT "Reelport developers <reelport@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Exports a Cinecase video-tape catalogue from a Palm OS backup to CSV")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "export a Cinecase video-tape catalogue from a Palm OS backup to CSV")
+# Debian's extended description; CPack indents it and marks the empty line.
+set(CPACK_PACKAGE_DESCRIPTION
+"The Cinecase application for Palm OS handhelds kept a catalogue of video
+tapes in two databases, CinecaseTapes.PDB (the tapes) and CinecaseProgs.PDB
+(the programmes recorded on them). reelport reads both from a directory, for
+example a copy of a handheld's backup, and writes into the same directory two
+CSV files that any spreadsheet opens: one row per tape, and one row per
+programme carrying its tape's label.
+
+A damaged file, or a database of another application or version, ends the
+run with one message and a distinct exit status.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_STRIP_FILES ON)
+# Checks at packaging time what the .deb needs (cmake/CPackChecks.cmake).
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_SOURCE_DIR}/cmake/CPackChecks.cmake)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
 else()
   set(CPACK_GENERATOR DEB)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Reelport developers")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   # Finds the libc6 and libstdc++6 versions the program needs.

@@ -90,8 +90,11 @@ std::vector<Seed> validSeeds() {
     PdbFile manyTapes;
     PdbFile manyProgs;
     for (std::uint32_t i = 0; i < 60; ++i) {
-        manyTapes.records.push_back(rec(tapeRecord({"T" + std::to_string(i), static_cast<std::uint16_t>(i * 61), ""}),
-                                        i + 1, static_cast<std::uint8_t>(i % 16)));
+        // Appended, not "T" + ...: g++ 12 at -O3 warns of a false -Wrestrict there.
+        std::string label = "T";
+        label += std::to_string(i);
+        manyTapes.records.push_back(rec(tapeRecord({label, static_cast<std::uint16_t>(i * 61), ""}), i + 1,
+                                        static_cast<std::uint8_t>(i % 16)));
         manyProgs.records.push_back(
             rec(progRecord({60 - i, static_cast<std::uint16_t>(i % 3), static_cast<std::uint8_t>(i), 0,
                             static_cast<std::uint16_t>(i * 7), 0, "P", ""}),

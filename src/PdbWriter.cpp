@@ -23,7 +23,13 @@ void put32(Bytes& out, std::size_t at, std::uint32_t value) {
     put16(out, at + 2, value & 0xFFFF);
 }
 
-void append(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+// Grows the vector and copies into it rather than inserting a range at its
+// end: g++ 12 at -O3 warns of a false -Warray-bounds in the inlined insert.
+void append(Bytes& out, std::string_view text) {
+    const std::size_t at = out.size();
+    out.resize(at + text.size());
+    std::copy(text.begin(), text.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+}
 
 }  // namespace
 
