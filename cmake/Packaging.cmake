@@ -8,8 +8,9 @@
 #
 # These documents are made when CMake configures the build (and again when
 # their sources change), so an install needs nothing built but the program.
-set(CMAKE_INSTALL_DOCDIR share/doc/reelport CACHE PATH "Documentation: copyright and changelog (Debian's place)")
 include(GNUInstallDirs)
+# Debian's place for copyright and changelog: the package's name, lower case.
+set(REELPORT_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/reelport)
 
 install(TARGETS reelport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
@@ -103,7 +104,7 @@ License: Expat
     endif()")
   endif()
   install(FILES ${REELPORT_DOCS}/reelport.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES ${REELPORT_DOCS}/copyright ${REELPORT_DOCS}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${REELPORT_DOCS}/copyright ${REELPORT_DOCS}/changelog.gz DESTINATION ${REELPORT_INSTALL_DOCDIR})
 endif()
 
 set(CPACK_PACKAGE_NAME reelport)
