@@ -223,7 +223,8 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
         if (offset < listEnd) damage.skipRecord(i, uniqueIdAt(i), "starts inside the record list");
         if (offset > fileLength) damage.skipRecord(i, uniqueIdAt(i), "starts past the end of the file");
     }
-    const std::uint64_t recordsStart = whole > 0 ? be32(recordList_.data()) : fileLength;
+    // The first record in the file, where the blocks before it end.
+    const std::uint64_t recordsStart = starts.empty() ? fileLength : starts.front() >> 16;
 
     // The blocks, where a strict reading takes them; else what is needed of them.
     std::uint64_t blocksEnd = listEnd;
