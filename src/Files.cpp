@@ -7,10 +7,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <optional>
 #include <string_view>
-#include <system_error>
 
 #ifdef _WIN32
 #ifndef NOMINMAX
@@ -93,11 +91,28 @@ std::string toUtf8(std::wstring_view wide) {
 }
 #endif
 
-std::filesystem::path systemPath(const std::string& path) {
+// Whether both paths name one existing file: the same device and inode, or
+// on Windows the same volume and file index. A link, symbolic or hard, is the
+// file it leads to.
+bool sameFile(const std::string& first, const std::string& second) {
 #ifdef _WIN32
-    return widen(path);
+    const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE handle = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        const bool known = GetFileInformationByHandle(handle, &info) != 0;
+        CloseHandle(handle);
+        return known;
+    };
+    BY_HANDLE_FILE_INFORMATION one{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    return identify(first, one) && identify(second, other) && one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
 #else
-    return path;
+    struct stat one {};
+    struct stat other {};
+    return stat(first.c_str(), &one) == 0 && stat(second.c_str(), &other) == 0 && one.st_dev == other.st_dev &&
+           one.st_ino == other.st_ino;
 #endif
 }
 
@@ -189,8 +204,7 @@ OutputFile createOutputFile(const std::string& path) {
 
 void refuseToReplaceInput(const std::string& outputPath, const std::string& inputPath) {
     const std::string database = pathToRead(inputPath);
-    std::error_code missing;  // when either file does not exist, they are not the same
-    if (std::filesystem::equivalent(systemPath(outputPath), systemPath(database), missing)) {
+    if (sameFile(outputPath, database)) {
         refuse(outputPath + ": is the same file as " + database + "\n");
     }
 }
