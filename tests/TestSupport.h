@@ -1,38 +1,28 @@
 // SPDX-License-Identifier: MIT
-// Helpers shared by the tests: scratch directories, files, running the built
-// tool, and catching a run's failure in-process.
+// What several tests share: scratch directories, running the built tool, and
+// the texts of its console and its fatal checks in a form tests can compare.
 #pragma once
 
-#include "Failure.h"
 #include "PdbWriter.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace reelport::test {
 
-// What the tool puts between a directory and a file name.
+// Windows' console streams write every LF as CR LF, and its separator is "\".
 #ifdef _WIN32
+inline constexpr bool kWindows = true;
 inline constexpr char kSeparator = '\\';
 #else
+inline constexpr bool kWindows = false;
 inline constexpr char kSeparator = '/';
 #endif
 
-// Whether this build is for Windows, where the console streams are text
-// streams that write every LF as CR LF and file names ignore case.
-#ifdef _WIN32
-inline constexpr bool kWindows = true;
-#else
-inline constexpr bool kWindows = false;
-#endif
-
-// `text` as the tool's standard output and standard error write it: with
-// CR LF for every LF on Windows, unchanged elsewhere.
+// `text` as the tool's standard output and standard error write it.
 std::string console(std::string text);
 
 // A fresh directory, removed with everything in it at the end of the test.
@@ -51,95 +41,31 @@ private:
 };
 
 std::string readFile(const std::string& path);
-bool fileExists(const std::string& path);
-std::string asText(const Bytes& bytes);
-
-// Whether this Windows build runs under Wine on Linux.
-bool underWine();
-
-// A device on which every write fails for lack of space: Linux's /dev/full;
-// on Windows the same device as Wine shows it, none on Windows itself.
-std::optional<std::string> fullDevice();
-
-#ifdef _WIN32
-// Holds a file open without sharing it, as a spreadsheet holds a CSV file it
-// shows: nobody else can open the file until this is destroyed.
-class LockedFile {
-public:
-    explicit LockedFile(const std::string& path);
-    ~LockedFile();
-    LockedFile(const LockedFile&) = delete;
-    LockedFile& operator=(const LockedFile&) = delete;
-
-private:
-    void* handle_;
-};
-#endif
 
 // What a run of the built tool did.
 struct RunResult {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
-// Where a run's standard output goes.
 enum class StandardOutput {
     Captured,
-    // Every write fails: /dev/full (a full disk) on Linux, a handle open for
-    // reading only on Windows.
-    Unwritable,
+    Unwritable,  // open for reading only, so that every write to it fails
 };
 
 // Runs the built reelport with these arguments; standard error is captured.
 RunResult runReelport(const std::vector<std::string>& arguments,
                       StandardOutput output = StandardOutput::Captured);
+// Runs a program (argv[0] is its path) the same way.
+RunResult runProgram(const std::vector<std::string>& argv, StandardOutput output = StandardOutput::Captured);
 
-#ifndef _WIN32
-// Runs a program (argv[0] is its path); its standard output goes to
-// `stdoutPath` when given, else it is captured.
-RunResult runProgram(std::vector<std::string> argv, const std::optional<std::string>& stdoutPath = std::nullopt);
-#endif
+// The fatal-check line "Assert failed: CONDITION (at FILE, line N)" as the
+// tool writes it; `placeless` turns the place of the check in the source (a
+// file's base name and a line) into that "FILE" and "N", so tests compare the
+// rest of the text exactly without pinning where a check stands.
+std::string fatal(const std::string& condition);
+std::string placeless(const std::string& text);
 
-// The failure a call ends with; the test fails when it ends without one.
-template <typename Call>
-std::optional<Failure> failureOf(Call&& call) {
-    try {
-        call();
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    ADD_FAILURE() << "expected the call to end the run with a failure";
-    return std::nullopt;
-}
-
-// Whether `text` is the whole fatal-check line for `condition` raised in
-// `sourceFile`; only the line number is left open.
-bool isFatalCheckLine(const std::string& text, const std::string& condition, const std::string& sourceFile);
-
-MATCHER_P2(IsFatalCheck, condition, sourceFile,
-           "is \"Assert failed: " + std::string(condition) + " (at " + std::string(sourceFile) + ", line N)\"") {
-    return isFatalCheckLine(arg, condition, sourceFile);
-}
-
-// The same line as written on the tool's standard error (see `console`).
-MATCHER_P2(IsFatalCheckOnConsole, condition, sourceFile,
-           "is \"Assert failed: " + std::string(condition) + " (at " + std::string(sourceFile) +
-               ", line N)\" with the console's line end") {
-    const std::string text = arg;
-    if (!kWindows) return isFatalCheckLine(text, condition, sourceFile);
-    return text.ends_with("\r\n") && text.find('\r') == text.size() - 2 &&
-           isFatalCheckLine(text.substr(0, text.size() - 2) + "\n", condition, sourceFile);
-}
-
-}  // namespace reelport::test
-
-namespace reelport::test {
-
-// A database built by the writer and read from memory.
-PalmDB loadedDatabase(const PdbFile& file, const std::string& path = "test/Cinecase.PDB");
-
-// A record of the tape or programme database.
-PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t category = 0);
+PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes = 0);
 
 }  // namespace reelport::test
