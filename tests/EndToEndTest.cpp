@@ -62,7 +62,7 @@ PdbFile cornerProgs() {
         record(progRecord({7, 1, 0, 0, 0, 0, "On an empty record", ""}), 0x10A),
         record({}, 0x112),  // passed over
         record(progRecord({8, 1, 0, 0, 0, 0, "On the first of two eights", ""}), 0x10B),
-        record(progRecord({9, 1, kSeen | kKeep | kSpeedEP, 5, 1200, palmDate(2001, 2, 3), "", "not written"}), 0x10C, 1),
+        record(progRecord({9, 1, kSeen | kKeep | kSpeedEP, 5, 1200, palmDate(2001, 2, 3), "", "unwritten"}), 0x10C, 1),
         record(edited(progRecord({9, 2, kSpeedLP, 3, 900, 0, "", ""}), 0xB0, 4), 0x10D),  // ends before its title
         record(edited(progRecord({10, 1, 0, 0, 0, 0, "Title to the end", ""}), 0xB0, 2), 0x10E),
         record(progRecord({10, 2, 0, 0, 0, 0, "\"Quoted\", title\nline 2", "note, \"quoted\"\r\n"}), 0x10F),
@@ -74,8 +74,9 @@ PdbFile cornerProgs() {
     };
     // More programmes with equal keys than a sort keeps in order unless it is stable.
     for (std::uint32_t i = 0; i < 30; ++i) {
+        const std::uint32_t tape = i % 2 == 0 ? 4 : 14;
         file.records.push_back(
-            record(progRecord({i % 2 == 0 ? 4u : 14u, 7, 0, 0, 0, 0, "Equal keys " + std::to_string(i), ""}), 0x200 + i));
+            record(progRecord({tape, 7, 0, 0, 0, 0, "Equal keys " + std::to_string(i), ""}), 0x200 + i));
     }
     return file;
 }
@@ -136,11 +137,11 @@ const std::vector<Invocation> kInvocations = {
          writeBytes(c.dir.file("CinecaseProgs.CSV"), Bytes(100000, 'x'));
      },
      0, kBothLines, "", "=corners-tapes", "=corners-progs"},
-    {"no second separator after a directory ending in one", {"$|"}, nullptr, 0, kBothLines, "", "=corners-tapes", "=corners-progs"},
+    {"no second separator after a directory ending in one", {"$|"}, nullptr, 0, kBothLines, "", "=corners-tapes",
+     "=corners-progs"},
     {"on Windows a slash does not end a directory", {"$/"}, nullptr, 0,
-     test::kWindows ? "  11 tapes exported to $/|CinecaseTapes.CSV\n  46 progs exported to $/|CinecaseProgs.CSV\n"
-                    : kBothLines,
-     "", "=corners-tapes", "=corners-progs"},
+     test::kWindows ? std::regex_replace(kBothLines, std::regex("\\$"), "$$/") : kBothLines, "", "=corners-tapes",
+     "=corners-progs"},
     {"case variants: the first in byte order is read and named, the CSV files keep their names", {"$"},
      [](Catalogue& c) {
          writeBytes(c.dir.file("cinecasetapes.pdb"), buildPdb({}));
@@ -213,7 +214,8 @@ void expectCsv(const std::string& path, const std::string& expected) {
     std::string text = expected;
     if (expected != kAbsent && expected[0] == '=') {
         const bool cut = expected.ends_with("-cut");
-        text = test::readFile(REELPORT_EXPECTED_DIR "/" + expected.substr(1, expected.size() - (cut ? 5 : 1)) + ".expected");
+        const std::string name = expected.substr(1, expected.size() - (cut ? 5 : 1));
+        text = test::readFile(REELPORT_EXPECTED_DIR "/" + name + ".expected");
         if (cut) text.resize(text.size() - 2);
     }
     EXPECT_EQ(std::filesystem::exists(path) ? test::readFile(path) : kAbsent, text) << path;

@@ -12,21 +12,15 @@
 namespace reelport::fuzz {
 namespace {
 
-// What a seed's name promises: "" for a run that succeeds, else the fatal
-// check's condition or the refusal's first line.
-std::string endingOf(const Outcome& outcome) {
-    if (!outcome.failure) return "";
-    const std::string message = outcome.failure->message();
-    return fatalCheckCondition(message).value_or(message.substr(0, message.find('\n')));
-}
-
 TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
     std::set<std::string> endings;
     for (const Seed& seed : seeds()) {
         SCOPED_TRACE(seed.name);
         const CatalogueInput catalogue = splitInput(seed.input);
         const Outcome outcome = runCatalogue(catalogue);
-        EXPECT_EQ(endingOf(outcome), seed.expected);
+        // The name promises "" for a success, else the fatal check's condition or the refusal's first line.
+        const std::string message = outcome.failure ? outcome.failure->message() : "";
+        EXPECT_EQ(fatalCheckCondition(message).value_or(message.substr(0, message.find('\n'))), seed.expected);
         EXPECT_EQ(unexpectedOutcome(outcome, seed.input.size()), "");
         endings.insert(seed.expected);
 
@@ -39,7 +33,7 @@ TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
         for (auto at = err.find(dir.path()); at != std::string::npos; at = err.find(dir.path())) {
             err.erase(at, dir.path().size() + 1);
         }
-        EXPECT_EQ(err, test::console(outcome.failure ? outcome.failure->message() : ""));
+        EXPECT_EQ(err, test::console(message));
         for (const auto& [name, text] : {std::pair{"CinecaseTapes.CSV", outcome.tapesCsv},
                                          std::pair{"CinecaseProgs.CSV", outcome.progsCsv}}) {
             EXPECT_EQ(std::filesystem::exists(dir.file(name)) ? test::readFile(dir.file(name)) : "", text) << name;

@@ -54,7 +54,8 @@ TEST(ResourceBounds, SmallFilesClaimingGigabytesEndAtOnceWithTheirCheck) {
     } claims[] = {
         {"appinfo of 4 GiB", [](PdbFile& f) { f.appInfo = Bytes(300); f.sortInfoOffset = 0xFFFFFF00; },
          "short appinfo read"},
-        {"sortinfo at 2 GiB", [](PdbFile& f) { f.records.clear(); f.sortInfo = Bytes(16); f.sortInfoOffset = 0x7FFFFF00; },
+        {"sortinfo at 2 GiB",
+         [](PdbFile& f) { f.records.clear(); f.sortInfo = Bytes(16); f.sortInfoOffset = 0x7FFFFF00; },
          "short sortinfo read"},
         {"65535 records in a list of two", [](PdbFile& f) { f.numRecords = 65535; }, "short record entry read"},
         {"a record of 4 GiB", [](PdbFile& f) { f.records[1].offset = 0xFFFFFFF0; }, "short data read"},

@@ -68,7 +68,7 @@ RunResult runProgram(const std::vector<std::string>& argv, StandardOutput output
     std::string command;
     for (const std::string& argument : argv) command += quoted(argument) + " ";
     // Standard output open for reading only: every write to it fails.
-    command += output == StandardOutput::Captured ? ">" + quoted(capture.file("out")) : "1<" + quoted(capture.file("out"));
+    command += (output == StandardOutput::Captured ? ">" : "1<") + quoted(capture.file("out"));
     command += " 2>" + quoted(capture.file("err"));
     writeBytes(capture.file("out"), {});
     // cmd /c drops the first and the last quote of the line it runs.

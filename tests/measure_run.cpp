@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     if (argc < 5) return 125;
     const pid_t child = fork();
     if (child == 0) {
-        const rlim_t stack = std::strtoull(argv[2], nullptr, 10) << 10, address = std::strtoull(argv[3], nullptr, 10) << 20;
+        const rlim_t stack = std::strtoull(argv[2], nullptr, 10) << 10;
+        const rlim_t address = std::strtoull(argv[3], nullptr, 10) << 20;
         const rlimit stackLimit{stack, stack}, addressLimit{address, address};
         if ((stack != 0 && setrlimit(RLIMIT_STACK, &stackLimit) != 0) ||
             (address != 0 && setrlimit(RLIMIT_AS, &addressLimit) != 0)) {
