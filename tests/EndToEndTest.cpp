@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <regex>
 
 namespace reelport {
 namespace {
@@ -140,7 +139,7 @@ const std::vector<Invocation> kInvocations = {
     {"no second separator after a directory ending in one", {"$|"}, nullptr, 0, kBothLines, "", "=corners-tapes",
      "=corners-progs"},
     {"on Windows a slash does not end a directory", {"$/"}, nullptr, 0,
-     test::kWindows ? std::regex_replace(kBothLines, std::regex("\\$"), "$$/") : kBothLines, "", "=corners-tapes",
+     test::kWindows ? test::replaceAll(kBothLines, "$", "$/") : kBothLines, "", "=corners-tapes",
      "=corners-progs"},
     {"case variants: the first in byte order is read and named, the CSV files keep their names", {"$"},
      [](Catalogue& c) {
@@ -205,8 +204,7 @@ const std::vector<Invocation> kInvocations = {
 };
 
 std::string expand(const std::string& text, const std::string& directory) {
-    const std::string withDirectory = std::regex_replace(text, std::regex("\\$"), directory);
-    return std::regex_replace(withDirectory, std::regex("\\|"), std::string(1, test::kSeparator));
+    return test::replaceAll(test::replaceAll(text, "$", directory), "|", std::string(1, test::kSeparator));
 }
 
 void expectCsv(const std::string& path, const std::string& expected) {

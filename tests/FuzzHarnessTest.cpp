@@ -29,11 +29,8 @@ TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
         writeBytes(dir.file("CinecaseProgs.PDB"), catalogue.progs);
         const test::RunResult run = test::runReelport({dir.path()});
         EXPECT_EQ(run.status, outcome.failure ? outcome.failure->status() : kStatusSuccess);
-        std::string err = run.err;  // the tool names the files with their directory
-        for (auto at = err.find(dir.path()); at != std::string::npos; at = err.find(dir.path())) {
-            err.erase(at, dir.path().size() + 1);
-        }
-        EXPECT_EQ(err, test::console(message));
+        // The tool names the files with their directory.
+        EXPECT_EQ(test::replaceAll(run.err, dir.path() + test::kSeparator, ""), test::console(message));
         for (const auto& [name, text] : {std::pair{"CinecaseTapes.CSV", outcome.tapesCsv},
                                          std::pair{"CinecaseProgs.CSV", outcome.progsCsv}}) {
             EXPECT_EQ(std::filesystem::exists(dir.file(name)) ? test::readFile(dir.file(name)) : "", text) << name;

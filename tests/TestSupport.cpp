@@ -10,15 +10,18 @@
 #include <fstream>
 #include <iterator>
 #include <random>
-#include <regex>
 #include <stdexcept>
 
 namespace reelport::test {
 
-std::string console(std::string text) {
-    if (kWindows) text = std::regex_replace(text, std::regex("\n"), "\r\n");
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
     return text;
 }
+
+std::string console(std::string text) { return kWindows ? replaceAll(std::move(text), "\n", "\r\n") : text; }
 
 TempDir::TempDir() {
     // A random name; create_directory fails on a name already taken.
@@ -42,8 +45,12 @@ std::string readFile(const std::string& path) {
 
 std::string fatal(const std::string& condition) { return "Assert failed: " + condition + " (at FILE, line N)\n"; }
 
-std::string placeless(const std::string& text) {
-    return std::regex_replace(text, std::regex(R"( \(at [^/\\ ]+\.cpp, line [0-9]+\))"), " (at FILE, line N)");
+std::string placeless(std::string text) {
+    const std::size_t at = text.find(" (at "), comma = text.find(".cpp, line ", at), end = text.find(')', comma);
+    // A base name without folders, and a line number.
+    const bool place = end != std::string::npos && comma > at + 5 && text.find_first_of("/\\ ", at + 5) > comma &&
+                       end > comma + 11 && text.find_first_not_of("0123456789", comma + 11) == end;
+    return place ? text.replace(at, end + 1 - at, " (at FILE, line N)") : text;
 }
 
 PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes) {
@@ -70,7 +77,7 @@ RunResult runProgram(const std::vector<std::string>& argv, StandardOutput output
     // Standard output open for reading only: every write to it fails.
     command += (output == StandardOutput::Captured ? ">" : "1<") + quoted(capture.file("out"));
     command += " 2>" + quoted(capture.file("err"));
-    writeBytes(capture.file("out"), {});
+    std::ofstream(capture.file("out")).flush();  // for reading when standard output is not to be written
     // cmd /c drops the first and the last quote of the line it runs.
     const int status = std::system((kWindows ? "\"" + command + "\"" : command).c_str());
     RunResult result;

@@ -22,6 +22,7 @@ inline constexpr bool kWindows = false;
 inline constexpr char kSeparator = '/';
 #endif
 
+std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 // `text` as the tool's standard output and standard error write it.
 std::string console(std::string text);
 
@@ -64,7 +65,7 @@ RunResult runProgram(const std::vector<std::string>& argv, StandardOutput output
 // file's base name and a line) into that "FILE" and "N", so tests compare the
 // rest of the text exactly without pinning where a check stands.
 std::string fatal(const std::string& condition);
-std::string placeless(const std::string& text);
+std::string placeless(std::string text);
 
 PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes = 0);
 
