@@ -80,8 +80,10 @@ TEST(ResourceBounds, LargeCataloguesRunOnASmallStackWithinTwiceTheirSize) {
     for (std::uint32_t i = 0; i < 65535; ++i) {
         tapes.records.push_back(record(tapeRecord({"Tape " + std::to_string(i), 10800, std::string(120, 'n')}), i + 1,
                                        static_cast<std::uint8_t>(i % 2)));
+        // Titles of 17 lengths bring the numbers of some dates to the ends of the blocks the tool writes in.
         progs.records.push_back(record(progRecord({65535 - i, static_cast<std::uint16_t>(i), kSeen, 3, 5400,
-                                                   palmDate(1999, 1, 2), "Title", "a note \"q\""}),
+                                                   palmDate(1999, 1, 2), "Title" + std::string(i % 17, 't'),
+                                                   "a note \"q\""}),
                                        0x100000 + i));
     }
     PdbFile hugeNote;
