@@ -31,7 +31,7 @@ std::string DamageReport::text(const std::string& path, std::size_t listed, int 
     for (const std::string& finding : shown_) text += path + ": " + finding + "\n";
     text += path + ": " + std::to_string(listed) + " records listed, " + std::to_string(written) + " written, " +
             std::to_string(skipped_) + " skipped";
-    if (findings_ > shown_.size()) text += " (" + std::to_string(findings_ - shown_.size()) + " more findings not shown)";
+    if (findings_ > shown_.size()) text += " (" + std::to_string(findings_ - shown_.size()) + " more not shown)";
     return text + "\n";
 }
 

@@ -59,7 +59,7 @@ void checkIdentity(const PalmDB& db, DamageReport* damage) {
     }
     if (header.type != kType) {
         if (damage == nullptr) fatalCheck("wrong PDB type");
-        damage->noteDatabase("its type is not DATA (wrong PDB type): read as a Cinecase database all the same");
+        damage->noteDatabase("type is not DATA (wrong PDB type): read all the same");
     }
 }
 

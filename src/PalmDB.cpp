@@ -180,8 +180,8 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     const std::size_t listed = header_.numRecords;
     const std::size_t whole = std::min<std::size_t>(listed, (fileLength - kRecordListStart) / kEntrySize);
     if (whole < listed) {
-        damage.noteDatabase("the record list is cut short: " + std::to_string(whole) + " of " +
-                            std::to_string(listed) + " entries are in the file");
+        damage.noteDatabase("record list cut short: " + std::to_string(whole) + " of " + std::to_string(listed) +
+                            " entries in the file");
         damage.skipUnlisted(listed - whole);
     }
     recordList_ = file.subspan(kRecordListStart, kEntrySize * whole);
@@ -193,14 +193,14 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     LargeVector<std::uint64_t> starts;
     starts.reserve(whole);
     recordEnds_.assign(whole, kSkipped);
-    bool cut = false;  // records start past the end: the file was cut short
+    std::optional<std::size_t> lastPastTheEnd;  // in list order
     for (std::size_t i = 0; i < whole; ++i) {
         const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
         if (offset >= listEnd && offset <= fileLength) starts.push_back(std::uint64_t{offset} << 16 | i);
-        cut = cut || offset > fileLength;
+        if (offset > fileLength) lastPastTheEnd = i;
     }
     if (!std::is_sorted(starts.begin(), starts.end())) {
-        damage.noteDatabase("records are listed out of file order: each is read up to the next one in the file");
+        damage.noteDatabase("records listed out of file order: each read up to the next one in the file");
         std::sort(starts.begin(), starts.end());
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
@@ -208,14 +208,16 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
             k + 1 < starts.size() ? static_cast<std::uint32_t>(starts[k + 1] >> 16) : static_cast<std::uint32_t>(fileLength);
     }
     const auto uniqueIdAt = [&](std::size_t index) { return be24(recordList_.data() + index * kEntrySize + 5); };
-    if (cut && !starts.empty()) {
-        // The last record in the file runs to where the file was cut.
+    // A file cut short: records listed after the last one in the file start
+    // past its end, and that last one runs to where the file was cut.
+    if (!starts.empty() && lastPastTheEnd > (starts.back() & 0xFFFF)) {
         const std::size_t last = starts.back() & 0xFFFF;
         if (starts.back() >> 16 == fileLength) {
             recordEnds_[last] = kSkipped;
             damage.skipRecord(last, uniqueIdAt(last), "starts where the file is cut short");
         } else {
             damage.alterRecord(last, uniqueIdAt(last), "runs to where the file is cut short: its last texts may end early");
+
         }
     }
     for (std::size_t i = 0; i < whole; ++i) {
@@ -235,14 +237,14 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
             appInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
             blocksEnd = end;
         } else if (start < fileLength) {
-            damage.noteDatabase("the application-info block is misplaced or cut short: category names are read "
-                                "where it starts, as far as the file holds them whole");
+            damage.noteDatabase("application-info block misplaced or cut short: only whole category names in "
+                                "the file are read");
             const std::uint64_t held = std::min<std::uint64_t>(fileLength - start, kCategoryTableSize);
             const std::uint64_t kept =
                 held < kCategoryTableStart ? 0 : held - (held - kCategoryTableStart) % kCategoryNameSize;
             appInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(kept));
         } else {
-            damage.noteDatabase("the application-info block starts past the end of the file: no category names");
+            damage.noteDatabase("application-info block past the end of the file: no category names");
         }
     }
     if (header_.sortInfoOffset != 0) {
@@ -250,7 +252,7 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
         if (start >= blocksEnd && recordsStart >= start && recordsStart <= fileLength) {
             sortInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(recordsStart - start));
         } else {
-            damage.noteDatabase("the sort-info block is misplaced or cut short and is not read (it is not needed)");
+            damage.noteDatabase("sort-info block misplaced or cut short: not read (not needed)");
         }
     }
 }

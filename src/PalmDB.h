@@ -117,6 +117,7 @@ public:
             entry.skipped = true;
             return entry;
         }
+
         entry.data = image_.subspan(entry.offset, end - entry.offset);
         return entry;
     }
@@ -140,6 +141,7 @@ private:
     // Salvaged database only: where each record ends, or kSkipped.
     LargeVector<std::uint32_t> recordEnds_;
     static constexpr std::uint32_t kSkipped = 0;
+
 
     // Finds the parts of `image_`, with every layout check; with `damage`,
     // salvages a database that fails one.

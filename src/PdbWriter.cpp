@@ -2,8 +2,8 @@
 #include "PdbWriter.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <memory>
+#include <filesystem>
+#include <fstream>
 #include <stdexcept>
 
 namespace reelport {
@@ -69,11 +69,11 @@ Bytes buildPdb(const PdbFile& file) {
 }
 
 void writeBytes(const std::string& path, const Bytes& bytes) {
-    const std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "wb"), std::fclose);
-    if (!file || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) != bytes.size() ||
-        std::fflush(file.get()) != 0) {
-        throw std::runtime_error("cannot write " + path);
-    }
+    // The path is UTF-8: on Windows a name in any script is reached too.
+    const std::filesystem::path name(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    std::ofstream file(name, std::ios::binary);
+    if (!bytes.empty()) file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) throw std::runtime_error("cannot write " + path);
 }
 
 Bytes categoryBlock(const std::vector<std::string>& names) {

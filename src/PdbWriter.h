@@ -47,7 +47,7 @@ struct PdbFile {
 // The file's bytes: header, record list, filler, blocks, records in order.
 Bytes buildPdb(const PdbFile& file);
 
-// Writes bytes to a file; throws std::runtime_error when it cannot.
+// Writes bytes to a file, its path in UTF-8; throws std::runtime_error when it cannot.
 void writeBytes(const std::string& path, const Bytes& bytes);
 
 // An application-info block holding the category table: a u16, then 16 names

@@ -1,260 +1,298 @@
 // SPDX-License-Identifier: MIT
-// Runs the built tool on directories of databases written by the tests and
-// compares its status, both console streams and both CSV files byte for byte.
-// The CSV files are the same on every platform; the console streams end lines
-// the platform's way, and the texts of system errors are the C runtime's.
+// Runs the built tool on directories of databases and compares its status,
+// both console streams and both CSV files byte for byte: the CSV files with
+// the expected files in tests/expected, which are the same on every platform;
+// the console ends its lines the platform's way.
+#include "SampleCatalogue.h"
+
 #include "TestSupport.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
-
 #include <filesystem>
+#include <functional>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace reelport {
 namespace {
 
-using test::console;
-using test::IsFatalCheckOnConsole;
-using test::kSeparator;
-using test::kWindows;
-using test::readFile;
 using test::record;
-using test::runReelport;
 
-constexpr const char* kUsage =
-    "Reelport v 1.2 - Cinecase catalogue to CSV export, by the Reelport developers <reelport@example.org>\n"
-    "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n\n";
-
-PdbFile tapesFile() {
-    PdbFile file;
-    file.appInfo = categoryBlock({"Unfiled", "Films"});
-    file.records = {record(tapeRecord({"Films 1", 10800, "E-180"}), 0x10, 1),
-                    record(tapeRecord({"Empty", 7200, "no programme \"yet\""}), 0x11, 0)};
-    return file;
+// `data` with its kind byte set and its last `drop` bytes cut off.
+Bytes edited(Bytes data, std::uint8_t kind, std::size_t drop = 0) {
+    data[0] = kind;
+    data.resize(data.size() - drop);
+    return data;
 }
 
-PdbFile progsFile() {
+// A catalogue made for the corners of both lists; each record says what it shows.
+PdbFile cornerTapes() {
     PdbFile file;
-    file.appInfo = categoryBlock({"Unfiled", "Drama"});
+    file.appInfo = categoryBlock({"Unfiled", "0123456789ABCDEF", "Next"});
     file.records = {
-        record(progRecord({0x10, 2, kSeen | kSpeedLP, 4, 3000, palmDate(1999, 1, 2), "Second", "b, \"c\""}), 0x21, 1),
-        record(progRecord({0x10, 1, kKeep, 0, 5400, palmDate(1998, 12, 24), "First", ""}), 0x20, 0),
-        record(progRecord({0x10, 3, kSpeedEP, 0, 600, 0, "", "unseen note"}), 0x22, 0)};
+        // A 16-byte label right before the length 0x4142 ("AB"); category 1 in
+        // attributes with flag bits set; a 16-byte category name before "Next".
+        record(tapeRecord({"0123456789ABCDEF", 0x4142, "label \"quoted\""}), 0x010203, 0x91),
+        record(tapeRecord({"Zero", 0, ""}), 0),
+        record(tapeRecord({"Max", 65535, "category 15 has no name"}), 0xFFFFFF, 15),
+        record(edited(tapeRecord({"Kind AF", 59, "low bits of the kind byte"}), 0xAF), 4),
+        record(progRecord({1, 1, 0, 0, 0, 0, "a programme", ""}), 5),  // no tape: passed over
+        record({0x0A, 0, 'O', 'd', 'd', 0}, 6),                           // no tape, yet a programme's
+        record({}, 7),                                                    // empty: passed over
+        record(tapeRecord({"Hour", 3600, ""}), 8),
+        record(tapeRecord({"Almost an hour", 3599, ""}), 9),
+        record(tapeRecord({"Ten hours", 36000, ""}), 10),
+        record(tapeRecord({"Second eight", 60, "programmes on 8 carry the first one's label"}), 8),
+        record(edited(tapeRecord({"No note", 120, ""}), 0xA0, 16), 12),  // kind, label and length only
+        record(tapeRecord({"Notes", 7200, "\"\"starts and ends\"\r\nCR LF, lone \r, caf\xE9, \""}), 13),
+        record(edited(tapeRecord({"Last", 60, "runs to the end of the record"}), 0xA0, 1), 14),
+    };
     return file;
 }
 
-constexpr const char* kTapesCsvText =
-    "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\r\n"
-    "16,\"Films 1\",3:00,\"Films\",\"E-180\"\r\n"
-    "17,\"Empty\",2:00,\"Unfiled\",\"no programme \"\"yet\"\"\"\r\n"
-    "\r\n";
+PdbFile cornerProgs() {
+    PdbFile file;
+    file.appInfo = categoryBlock({"Unfiled", "Film", "0123456789ABCDEF", "Next"});
+    file.records = {
+        record(progRecord({0xFFFFFF, 1, kSeen | kKeep | 3, 9, 65535, 0xFFFF, "Longest", "speed ??"}), 0x101, 0x92),
+        record(progRecord({0x010203, 65535, kSpeedSP, 255, 5400, 0, "Last on its tape", ""}), 0x102),
+        record(progRecord({0x010203, 256, kSpeedLP, 10, 5400, 0xC481, "Order 256", ""}), 0x103, 1),
+        record(tapeRecord({"a tape", 0, ""}), 0x111),  // passed over
+        record(progRecord({0x010203, 1, kSpeedEP, 207, 5400, palmDate(1999, 12, 31), "First on its tape", ""}), 0x104),
+        record(progRecord({0x010203, 256, kSeen, 1, 0, palmDate(2000, 1, 1), "Order 256 again", ""}), 0x105),
+        record(progRecord({6, 1, 0, 0, 0, 0, "On another kind of record", ""}), 0x109),
+        record(progRecord({7, 1, 0, 0, 0, 0, "On an empty record", ""}), 0x10A),
+        record({}, 0x112),  // passed over
+        record(progRecord({8, 1, 0, 0, 0, 0, "On the first of two eights", ""}), 0x10B),
+        record(progRecord({9, 1, kSeen | kKeep | kSpeedEP, 5, 1200, palmDate(2001, 2, 3), "", "unwritten"}), 0x10C, 1),
+        record(edited(progRecord({9, 2, kSpeedLP, 3, 900, 0, "", ""}), 0xB0, 4), 0x10D),  // ends before its title
+        record(edited(progRecord({10, 1, 0, 0, 0, 0, "Title to the end", ""}), 0xB0, 2), 0x10E),
+        record(progRecord({10, 2, 0, 0, 0, 0, "\"Quoted\", title\nline 2", "note, \"quoted\"\r\n"}), 0x10F),
+        record(edited(progRecord({10, 3, 0, 0, 0, 0, "Kind B7", ""}), 0xB7), 0x110),
+        record({0x0B, 0}, 0x113),  // passed over
+        record(progRecord({0, 0, 0x5C, 0, 60, palmDate(1990, 6, 15), "Unused flag bits", ""}), 0x106),
+        record(progRecord({0, 2, kSeen, 5, 3600, 0, "Seen", ""}), 0x107),
+        record(progRecord({0, 1, kKeep, 0, 3599, 0, "Keep", ""}), 0x108),
+    };
+    // More programmes with equal keys than a sort keeps in order unless it is stable.
+    for (std::uint32_t i = 0; i < 30; ++i) {
+        const std::uint32_t tape = i % 2 == 0 ? 4 : 14;
+        file.records.push_back(
+            record(progRecord({tape, 7, 0, 0, 0, 0, "Equal keys " + std::to_string(i), ""}), 0x200 + i));
+    }
+    return file;
+}
 
-constexpr const char* kProgsCsvText =
-    "TAPE_ID,TAPE_LABEL,PROG_ID,TITLE,SEEN,KEEP,DATE,LENGTH,SPEED,CATEGORY,RATING,NOTE\r\n"
-    "16,\"Films 1\",32,\"First\",,X,1998-12-24,1:30,SP,\"Unfiled\",-,\"\"\r\n"
-    "16,\"Films 1\",33,\"Second\",X,,1999-01-02,1:40,LP,\"Drama\",4,\"b, \"\"c\"\"\"\r\n"
-    "16,\"Films 1\",34,-,,,,0:30,EP,,,\r\n"
-    "\r\n";
+namespace fs = std::filesystem;
 
-// A directory holding the two databases.
+// A directory with the two databases, written after `Invocation::prepare` changed them.
 struct Catalogue {
     test::TempDir dir;
-    Catalogue(const PdbFile& tapes, const PdbFile& progs) {
-        writeBytes(dir.file("CinecaseTapes.PDB"), buildPdb(tapes));
-        writeBytes(dir.file("CinecaseProgs.PDB"), buildPdb(progs));
-    }
-    std::string tapesCsv() const { return readFile(dir.file("CinecaseTapes.CSV")); }
-    std::string progsCsv() const { return readFile(dir.file("CinecaseProgs.CSV")); }
-    std::string countLines(int tapes, int progs) const {
-        char text[512];
-        std::snprintf(text, sizeof text, "%4d tapes exported to %s\n%4d progs exported to %s\n", tapes,
-                      dir.file("CinecaseTapes.CSV").c_str(), progs, dir.file("CinecaseProgs.CSV").c_str());
-        return console(text);
-    }
+    std::string directory = dir.path();  // a folder inside `dir` when `prepare` makes one
+    PdbFile tapes = cornerTapes();
+    PdbFile progs = cornerProgs();
+    std::string tapesName = "CinecaseTapes.PDB";  // "": not written
+    std::string progsName = "CinecaseProgs.PDB";
+    std::string file(const std::string& name) const { return directory + test::kSeparator + name; }
 };
 
-TEST(Reelport, WithoutArgumentsShowsTheUsage) {
-    const auto result = runReelport({});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, console(kUsage));
-    EXPECT_EQ(result.err, "");
+// Expected CSV files: "=NAME" the file NAME.expected in tests/expected,
+// "=NAME-cut" the same cut short by a failure (without its closing empty
+// line), none, anything, or the text itself.
+const std::string kAbsent = "=absent", kAny = "=any";
+
+struct Invocation {
+    const char* what;  // the behaviour, and the fault it guards against
+    std::vector<std::string> arguments;
+    std::function<void(Catalogue&)> prepare;
+    int status;
+    std::string out, err;  // in these and the arguments "$" is the directory, "|" the separator
+    std::string tapesCsv, progsCsv;
+    test::RunSetup setup = {};
+    std::function<void(Catalogue&)> afterWriting = nullptr;  // links and pipes in place of files
+};
+
+const std::string kUsage =
+    "Reelport v 1.2 - Cinecase catalogue to CSV export, by the Reelport developers <reelport@example.org>\n"
+    "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n\n";
+const std::string kTapesLine = "  11 tapes exported to $|CinecaseTapes.CSV\n";
+const std::string kBothLines = kTapesLine + "  46 progs exported to $|CinecaseProgs.CSV\n";
+const std::string kTapes = "=corners-tapes", kProgs = "=corners-progs";
+const std::string kNotFound = "|CinecaseTapes.PDB: No such file or directory\n";
+const std::string kDirectoryError = test::kWindows ? "Permission denied\n" : "Is a directory\n";
+const std::string kTooLong = (test::kWindows ? "$|" : "/tmp/") + std::string(5000, 'd');
+const std::string kProgsVariant = test::kWindows ? "CinecaseProgs.PDB" : "cinecaseprogs.pdb";  // as the tool names it
+
+// A `prepare` that puts the catalogue in a new folder of this name.
+std::function<void(Catalogue&)> inFolder(const std::string& name) {
+    return [name](Catalogue& c) { fs::create_directory(test::utf8Path(c.directory = c.file(name))); };
 }
 
-TEST(Reelport, RefusesAnEmptyDirectoryArgumentWithTheUsage) {
-    const auto result = runReelport({""});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, console(kUsage));
-    EXPECT_EQ(result.err, "");
-}
-
-TEST(Reelport, ConvertsACatalogue) {
-    const Catalogue catalogue(tapesFile(), progsFile());
-    const auto result = runReelport({catalogue.dir.path(), "ignored", "arguments"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.err, "");
-    EXPECT_EQ(result.out, catalogue.countLines(2, 3));
-    EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
-    EXPECT_EQ(catalogue.progsCsv(), kProgsCsvText);
-}
-
-TEST(Reelport, ConvertsEmptyDatabases) {
-    const Catalogue catalogue(PdbFile{}, PdbFile{});
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, catalogue.countLines(0, 0));
-    EXPECT_EQ(catalogue.tapesCsv(), "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\r\n\r\n");
-    EXPECT_EQ(catalogue.progsCsv(),
-              "TAPE_ID,TAPE_LABEL,PROG_ID,TITLE,SEEN,KEEP,DATE,LENGTH,SPEED,CATEGORY,RATING,NOTE\r\n\r\n");
-}
-
-TEST(Reelport, KeepsTheRowsBeforeAMissingTape) {
-    PdbFile progs = progsFile();
-    progs.records.push_back(record(progRecord({0x99, 1, 0, 0, 0, 0, "Lost", ""}), 0x23));
-    const Catalogue catalogue(tapesFile(), progs);
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheckOnConsole("no matching tape for record", "ProgExport.cpp"));
-    EXPECT_EQ(result.out, console("   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n"));
-    EXPECT_EQ(catalogue.tapesCsv(), kTapesCsvText);
-    const std::string complete = kProgsCsvText;
-    EXPECT_EQ(catalogue.progsCsv(), complete.substr(0, complete.size() - 2));  // all rows, no empty line
-}
-
-TEST(Reelport, StopsAtADamagedTapeDatabaseBeforeOpeningTheProgrammes) {
-    const test::TempDir dir;
-    Bytes tapes = buildPdb(tapesFile());
-    tapes.resize(79);
-    writeBytes(dir.file("CinecaseTapes.PDB"), tapes);
-    const auto result = runReelport({dir.path()});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short header read", "PalmDB.cpp"));
-    EXPECT_EQ(result.out, "");
-    EXPECT_FALSE(test::fileExists(dir.file("CinecaseTapes.CSV")));
-    EXPECT_FALSE(test::fileExists(dir.file("CinecaseProgs.CSV")));
-}
-
-TEST(Reelport, ReportsAMissingProgrammeDatabaseAfterWritingTheTapes) {
-    const test::TempDir dir;
-    writeBytes(dir.file("CinecaseTapes.PDB"), buildPdb(tapesFile()));
-    const auto result = runReelport({dir.path()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, console(dir.file("CinecaseProgs.PDB") + ": No such file or directory\n"));
-    EXPECT_EQ(readFile(dir.file("CinecaseTapes.CSV")), kTapesCsvText);
-}
-
-TEST(Reelport, RefusesADatabaseOfAnotherVersionNamingThePathUsed) {
-    PdbFile progs = progsFile();
-    progs.version = 0x13;
-    const test::TempDir dir;
-    writeBytes(dir.file("cinecasetapes.pdb"), buildPdb(tapesFile()));
-    writeBytes(dir.file("CINECASEPROGS.PDB"), buildPdb(progs));
-    const auto result = runReelport({dir.path()});
-    EXPECT_EQ(result.status, 1);
-    // Windows file names ignore case, so there the name asked for opens the file.
-    const std::string used = dir.file(kWindows ? "CinecaseProgs.PDB" : "CINECASEPROGS.PDB");
-    EXPECT_EQ(result.err, console("Wrong database version!\n"
-                                  "This conversion tool only works for version 1.2 of Cinecase databases.\n"
-                                  "The file " + used + " seems to be from version 1.3\n"));
-    // Output files keep their exact names.
-    EXPECT_EQ(readFile(dir.file("CinecaseTapes.CSV")), kTapesCsvText);
-    EXPECT_FALSE(test::fileExists(dir.file("CinecaseProgs.CSV")));
-}
-
-TEST(Reelport, RefusesADatabaseOfAnotherApplication) {
-    PdbFile tapes = tapesFile();
-    tapes.creator = fourCharCode("abcd");
-    const Catalogue catalogue(tapes, progsFile());
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, console("Invalid creator ID!\nThe file " + catalogue.dir.file("CinecaseTapes.PDB") +
-                                  " is not a valid Cinecase database.\n"));
-    EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseTapes.CSV")));
-}
-
-TEST(Reelport, EndsWithAFatalCheckForAnotherDatabaseType) {
-    PdbFile tapes = tapesFile();
-    tapes.type = fourCharCode("appl");
-    const Catalogue catalogue(tapes, progsFile());
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheckOnConsole("wrong PDB type", "ExportFrame.cpp"));
-}
-
-// The C runtime's text for opening a directory as a file: Linux's says what
-// stands there, Windows' that access is refused.
-constexpr const char* kDirectoryOpenError = kWindows ? "Permission denied" : "Is a directory";
-
-TEST(Reelport, RefusesADirectoryInPlaceOfADatabase) {
-    const test::TempDir dir;
-    ASSERT_TRUE(std::filesystem::create_directory(dir.file("CinecaseTapes.PDB")));
-    const auto result = runReelport({dir.path()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, console(dir.file("CinecaseTapes.PDB") + ": " + kDirectoryOpenError + "\n"));
-}
-
-TEST(Reelport, ReportsAPathTooLongForTheSystem) {
-    const test::TempDir dir;
-    const std::string directory = kWindows ? dir.file(std::string(5000, 'd')) : "/tmp/" + std::string(5000, 'd');
-    const auto result = runReelport({directory});
-    EXPECT_EQ(result.status, 1);
-    // Windows has no error of its own for a name too long; such a path is not found.
-    EXPECT_EQ(result.err, console(directory + kSeparator + "CinecaseTapes.PDB: " +
-                                  (kWindows ? "No such file or directory" : "File name too long") + "\n"));
-}
-
-TEST(Reelport, ReportsAnOutputFileThatCannotBeOpened) {
-    const Catalogue catalogue(tapesFile(), progsFile());
-    ASSERT_TRUE(std::filesystem::create_directory(catalogue.dir.file("CinecaseProgs.CSV")));
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, console(catalogue.dir.file("CinecaseProgs.CSV") + ": " + kDirectoryOpenError + "\n"));
-    EXPECT_EQ(result.out, console("   2 tapes exported to " + catalogue.dir.file("CinecaseTapes.CSV") + "\n"));
-}
-
-TEST(Reelport, ReportsACsvFileThatCannotBeWrittenInsteadOfSuccess) {
-    const Catalogue catalogue(tapesFile(), progsFile());
-    const std::string csv = catalogue.dir.file("CinecaseTapes.CSV");
+const std::vector<Invocation> kInvocations = {
+    {"the bundled sample catalogue, which is what make_sample writes", {"$"},
+     [](Catalogue& c) {
+         for (const auto& [name, made] : {std::pair{"CinecaseTapes.PDB", sampleTapesDatabase()},
+                                          std::pair{"CinecaseProgs.PDB", sampleProgsDatabase()}}) {
+             fs::copy_file(REELPORT_SAMPLE_DIR "/" + std::string(name), c.file(name));
+             EXPECT_EQ(test::readFile(c.file(name)), std::string(made.begin(), made.end()));
+         }
+         c.tapesName = c.progsName = "";
+     },
+     0, "  12 tapes exported to $|CinecaseTapes.CSV\n  40 progs exported to $|CinecaseProgs.CSV\n", "",
+     "=sample-tapes", "=sample-progs"},
+    {"no argument: the usage", {}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage, "", kAbsent, kAbsent},
+    {"--help: the usage; further arguments ignored", {"--help", "$"}, nullptr, 0, kUsage, "", kAbsent, kAbsent},
+    {"--version: the usage's first line", {"--version"}, nullptr, 0, kUsage.substr(0, kUsage.find('\n') + 1), "",
+     kAbsent, kAbsent},
+    {"/? asks for help on Windows only; elsewhere it is a directory", {"/?"}, nullptr, test::kWindows ? 0 : 1,
+     test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound, kAbsent, kAbsent},
+    {"any other first argument is a directory", {"-x"}, nullptr, 1, "", "-x" + kNotFound, kAbsent, kAbsent},
+    {"--salvage without a directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
+     {"$", "-h", "x"},
+     [](Catalogue& c) {
+         writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));  // on Windows the same file, written over
+         writeBytes(c.file("CinecaseTapes.CSV"), Bytes(100000, 'x'));
+         writeBytes(c.file("CinecaseProgs.CSV"), Bytes(100000, 'x'));
+     },
+     0, kBothLines, "", kTapes, kProgs},
+    {"no second separator after a directory ending in one", {"$|"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
+    {"no second separator after a slash, on Windows too", {"$/"}, nullptr, 0,
+     test::kWindows ? test::replaceAll(kBothLines, "$|", "$/") : kBothLines, "", kTapes, kProgs},
+    {"a directory in Cyrillic", {"$"}, inFolder("\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B"), 0, kBothLines, "",
+     kTapes, kProgs},
+    {"a directory named in Chinese", {"$"}, inFolder("\xE6\x98\xA0\xE7\x94\xBB"), 0, kBothLines, "", kTapes, kProgs},
 #ifdef _WIN32
-    // Windows has no device that is always full; a CSV file held open by a
-    // spreadsheet cannot be opened for writing.
-    const test::LockedFile heldOpen(csv);
-    const std::string error = "Permission denied";
-#else
-    ASSERT_EQ(symlink("/dev/full", csv.c_str()), 0);
-    const std::string error = "No space left on device";
+    {"a bare drive is that drive's working directory", {"%"},
+     [](Catalogue& c) { fs::current_path(test::utf8Path(c.directory)); }, 0,
+     test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
 #endif
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err, console(csv + ": " + error + "\n"));
-    EXPECT_EQ(result.out, "");
-    EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
-}
-
+    {"a tape list that is a hard link to the programme database (a case variant) is not written", {"$"},
+     [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 1, "",
+     "$|CinecaseTapes.CSV: is the same file as $|" + kProgsVariant + "\n", kAny, kAbsent, {},
+     [](Catalogue& c) { fs::create_hard_link(c.file(c.progsName), c.file("CinecaseTapes.CSV")); }},
+    {"case variants: the first in byte order is read and named, the CSV files keep their names", {"$"},
+     [](Catalogue& c) {
+         writeBytes(c.file("cinecasetapes.pdb"), buildPdb({}));
+         c.tapesName = "CINECASETAPES.PDB";
+         c.progsName = "cinecaseprogs.pdb";
+         c.progs.version = 0x12E;
+     },
+     1, kTapesLine,
+     "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\n"
+     "The file $|" + kProgsVariant + " seems to be from version 18.14\n", kTapes, kAbsent},
+    {"no programme database: the tape list is written first", {"$"}, [](Catalogue& c) { c.progsName = ""; }, 1,
+     kTapesLine, "$|CinecaseProgs.PDB: No such file or directory\n", kTapes, kAbsent},
+    {"a damaged tape database: nothing written", {"$"}, [](Catalogue& c) { c.tapes.nextRecordListId = 1; }, 2, "",
+     test::fatal("Cannot parse chained record lists"), kAbsent, kAbsent},
+    {"tape IDs of 2^24 and more sort last and find no tape; the rows before stay", {"$"},
+     [](Catalogue& c) {
+         for (const std::uint32_t tapeId : {0x80000000u, 0x01000000u, 0xFFFFFFFFu}) {
+             c.progs.records.push_back(record(progRecord({tapeId, 0, 0, 0, 0, 0, "No tape", ""}), 0x300));
+         }
+     },
+     2, kTapesLine, test::fatal("no matching tape for record"), kTapes, kProgs + "-cut"},
+    {"a tape record too short for its length; the rows before stay", {"$"},
+     [](Catalogue& c) { c.tapes.records.push_back(record(Bytes(19, 0xA0), 15)); }, 2, "",
+     test::fatal("short tape record"), kTapes + "-cut", kAbsent},
+    {"a programme record too short for its date", {"$"},
+     [](Catalogue& c) { c.progs.records.push_back(record(Bytes(15, 0xB0), 0x301)); }, 2, kTapesLine,
+     test::fatal("short prog record"), kTapes, kAny},
+    {"another application, of another version too: the creator is named", {"$"},
+     [](Catalogue& c) { c.tapes.creator = fourCharCode("Qox1"); c.tapes.version = 0x13; }, 1, "",
+     "Invalid creator ID!\nThe file $|CinecaseTapes.PDB is not a valid Cinecase database.\n", kAbsent, kAbsent},
+    {"another database type", {"$"}, [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 2, kTapesLine,
+     test::fatal("wrong PDB type"), kTapes, kAbsent},
+    {"a directory in place of the tape database", {"$"},
+     [](Catalogue& c) { fs::create_directory(c.file(c.tapesName)); c.tapesName = ""; }, 1, "",
+     "$|CinecaseTapes.PDB: " + kDirectoryError, kAbsent, kAbsent},
+    {"a directory in place of the programme list", {"$"},
+     [](Catalogue& c) { fs::create_directory(c.file("CinecaseProgs.CSV")); }, 1, kTapesLine,
+     "$|CinecaseProgs.CSV: " + kDirectoryError, kTapes, kAny},
+    {"a path too long for the system is not cut", {kTooLong}, nullptr, 1, "",
+     kTooLong + "|CinecaseTapes.PDB: " + (test::kWindows ? "No such file or directory\n" : "File name too long\n"),
+     kAbsent, kAbsent},
+    {"standard output full: the lists are the work and still written", {"$"}, nullptr, 1, "",
+     "standard output: No space left on device\n", kTapes, kProgs, {test::StandardOutput::Unwritable}},
 #ifndef _WIN32
-// A device has no length: it is read as empty, so one that never ends (a link
-// to /dev/zero) cannot keep the tool reading.
-TEST(Reelport, ReadsADeviceInPlaceOfADatabaseAsEmpty) {
-    const test::TempDir dir;
-    ASSERT_EQ(symlink("/dev/zero", dir.file("CinecaseTapes.PDB").c_str()), 0);
-    const auto result = runReelport({dir.path()});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short header read", "PalmDB.cpp"));
-    EXPECT_FALSE(test::fileExists(dir.file("CinecaseTapes.CSV")));
-}
+    {"standard output closed", {"$"}, nullptr, 1, "", "standard output: Bad file descriptor\n", kTapes, kProgs,
+     {test::StandardOutput::Closed}},
+    {"standard output a pipe whose reader is gone: no SIGPIPE", {"$"}, nullptr, 1, "",
+     "standard output: Broken pipe\n", kTapes, kProgs, {test::StandardOutput::BrokenPipe}},
+    {"a full standard output does not hide a damaged programme database", {"$"}, nullptr, 2, "",
+     test::fatal("short header read"), kTapes, kAbsent, {test::StandardOutput::Unwritable},
+     [](Catalogue& c) { fs::resize_file(c.file(c.progsName), 79); c.progsName = ""; }},
+    {"a file size limit cutting the programme list: no SIGXFSZ, reported", {"$"}, nullptr, 1, kTapesLine,
+     "$|CinecaseProgs.CSV: File too large\n", kTapes, kProgs + ":1024", {test::StandardOutput::Captured, 1024}},
+    {"a programme list that is a symbolic link to the mapped tape database", {"$"}, nullptr, 1, kTapesLine,
+     "$|CinecaseProgs.CSV: is the same file as $|CinecaseTapes.PDB\n", kTapes, kAny, {},
+     [](Catalogue& c) { fs::create_symlink("CinecaseTapes.PDB", c.file("CinecaseProgs.CSV")); }},
+    {"a named pipe as programme database (a case variant) reads as empty, without waiting for a writer", {"$"},
+     [](Catalogue& c) { c.progsName = ""; }, 2, kTapesLine, test::fatal("short header read"), kTapes, kAbsent, {},
+     [](Catalogue& c) { ASSERT_EQ(mkfifo(c.file("CINECASEPROGS.PDB").c_str(), 0644), 0); }},
+    {"an exact name that is a dangling link: no case variant", {"$"},
+     [](Catalogue& c) { c.tapesName = "CINECASETAPES.PDB"; }, 1, "", "$" + kNotFound, kAbsent, kAbsent, {},
+     [](Catalogue& c) { fs::create_symlink("nowhere", c.file("CinecaseTapes.PDB")); }},
+    {"a CSV file that cannot be written is reported, without its count line", {"$"},
+     [](Catalogue& c) { fs::create_symlink("/dev/full", c.file("CinecaseTapes.CSV")); }, 1, "",
+     "$|CinecaseTapes.CSV: No space left on device\n", kAny, kAbsent},
+    {"a device in place of a database reads as empty, never endless", {"$"},
+     [](Catalogue& c) { fs::create_symlink("/dev/zero", c.file(c.tapesName)); c.tapesName = ""; }, 2, "",
+     test::fatal("short header read"), kAbsent, kAbsent},
 #endif
+};
 
-TEST(Reelport, PassesOverEmptyRecordsAndRefusesShortOnes) {
-    PdbFile tapes = tapesFile();
-    tapes.records.insert(tapes.records.begin() + 1, record({}, 0x30));
-    tapes.records.push_back(record(Bytes{0xA0, 0, 'x'}, 0x31));
-    const Catalogue catalogue(tapes, progsFile());
-    const auto result = runReelport({catalogue.dir.path()});
-    EXPECT_EQ(result.status, 2);
-    EXPECT_THAT(result.err, IsFatalCheckOnConsole("short tape record", "TapeExport.cpp"));
-    const std::string complete = kTapesCsvText;
-    EXPECT_EQ(catalogue.tapesCsv(), complete.substr(0, complete.size() - 2));
-    EXPECT_FALSE(test::fileExists(catalogue.dir.file("CinecaseProgs.CSV")));
+// "$" the directory, "|" the separator, "%" the directory's drive.
+std::string expand(const std::string& text, const std::string& directory) {
+    const std::string withDrive = test::replaceAll(text, "%", directory.substr(0, 2));
+    return test::replaceAll(test::replaceAll(withDrive, "$", directory), "|", std::string(1, test::kSeparator));
+}
+
+// "=NAME": tests/expected/NAME.expected; "=NAME-cut": the same cut short by a
+// failure (without its closing empty line); "=NAME:N": its first N bytes.
+void expectCsv(const std::string& path, const std::string& expected) {
+    if (expected == kAny) return;
+    std::string text = expected;
+    if (expected != kAbsent && expected[0] == '=') {
+        const std::size_t colon = expected.find(':');
+        const bool cut = expected.ends_with("-cut");
+        const std::string name = expected.substr(1, std::min(colon, expected.size() - (cut ? 4 : 0)) - 1);
+        text = test::readFile(REELPORT_EXPECTED_DIR "/" + name + ".expected");
+        text.resize(colon != std::string::npos ? std::stoul(expected.substr(colon + 1)) : text.size() - (cut ? 2 : 0));
+    }
+    EXPECT_EQ(fs::exists(fs::symlink_status(test::utf8Path(path))) ? test::readFile(path) : kAbsent, text) << path;
+}
+
+TEST(Reelport, EndsEachRunAsExpected) {
+    for (const Invocation& run : kInvocations) {
+        // Wine's C runtime does not report a failed write to standard output.
+        if (run.setup.output == test::StandardOutput::Unwritable && test::kWindows) continue;
+        SCOPED_TRACE(run.what);
+        const fs::path workingDirectory = fs::current_path();  // a row may change it
+        Catalogue c;
+        if (run.prepare) run.prepare(c);
+        const Bytes tapes = buildPdb(c.tapes), progs = buildPdb(c.progs);
+        if (!c.tapesName.empty()) writeBytes(c.file(c.tapesName), tapes);
+        if (!c.progsName.empty()) writeBytes(c.file(c.progsName), progs);
+        if (run.afterWriting) run.afterWriting(c);
+        std::vector<std::string> arguments;
+        for (const std::string& argument : run.arguments) arguments.push_back(expand(argument, c.directory));
+
+        const test::RunResult result = test::runReelport(arguments, run.setup);
+        EXPECT_EQ(result.status, run.status);
+        EXPECT_EQ(result.out, test::console(expand(run.out, c.directory)));
+        EXPECT_EQ(test::placeless(result.err), test::console(expand(run.err, c.directory)));
+        expectCsv(c.file("CinecaseTapes.CSV"), run.tapesCsv);
+        expectCsv(c.file("CinecaseProgs.CSV"), run.progsCsv);
+        // Whatever happens, the databases are never written.
+        for (const auto& [name, bytes] : {std::pair{c.tapesName, &tapes}, std::pair{c.progsName, &progs}}) {
+            EXPECT_TRUE(name.empty() || test::readFile(c.file(name)) == std::string(bytes->begin(), bytes->end()));
+        }
+        fs::current_path(workingDirectory);
+    }
 }
 
 }  // namespace

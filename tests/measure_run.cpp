@@ -13,36 +13,25 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace {
-
-bool limit(int resource, unsigned long long bytes) {
-    if (bytes == 0) return true;
-    const rlimit value{bytes, bytes};
-    return setrlimit(resource, &value) == 0;
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    if (argc < 5) {
-        std::fputs("usage: measure_run REPORT STACK_KIB ADDRESS_MIB PROGRAM [ARGUMENT...]\n", stderr);
-        return 125;
-    }
-    const unsigned long long stackKib = std::strtoull(argv[2], nullptr, 10);
-    const unsigned long long addressMib = std::strtoull(argv[3], nullptr, 10);
+    if (argc < 5) return 125;
     const pid_t child = fork();
-    if (child < 0) return 125;
     if (child == 0) {
-        if (!limit(RLIMIT_STACK, stackKib << 10) || !limit(RLIMIT_AS, addressMib << 20)) _exit(126);
+        const rlim_t stack = std::strtoull(argv[2], nullptr, 10) << 10;
+        const rlim_t address = std::strtoull(argv[3], nullptr, 10) << 20;
+        const rlimit stackLimit{stack, stack}, addressLimit{address, address};
+        if ((stack != 0 && setrlimit(RLIMIT_STACK, &stackLimit) != 0) ||
+            (address != 0 && setrlimit(RLIMIT_AS, &addressLimit) != 0)) {
+            _exit(126);
+        }
         execv(argv[4], argv + 4);
         _exit(127);
     }
     int wait = 0;
     rusage usage{};
-    if (wait4(child, &wait, 0, &usage) != child) return 125;
-    const int status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
+    if (child < 0 || wait4(child, &wait, 0, &usage) != child) return 125;
     std::FILE* report = std::fopen(argv[1], "w");
     if (report == nullptr) return 125;
-    std::fprintf(report, "%d %ld\n", status, usage.ru_maxrss);
+    std::fprintf(report, "%d %ld\n", WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait), usage.ru_maxrss);
     return std::fclose(report) == 0 ? 0 : 125;
 }

@@ -1,0 +1,59 @@
+// SPDX-License-Identifier: MIT
+// The CSV rules for text fields, and the blocks the CSV files are written in.
+#include "Exports.h"
+#include "Failure.h"
+
+#include "TestSupport.h"
+
+namespace reelport {
+namespace {
+
+using namespace std::string_view_literals;
+
+TEST(WriteQuotedField, FollowsTheCsvRules) {
+    const struct {
+        std::string_view text;
+        int maxLength;
+        std::string_view expected;  // and the fault the row guards against
+    } cases[] = {
+        {"", kWholeText, R"("")"},                            // nothing written for an empty text
+        {std::string_view(), kWholeText, R"("")"},            // an empty text without an address
+        {"\"\"x\"", kWholeText, R"("""""x""")"},              // quotes at the start, side by side, at the end
+        {"0123456789ABCDEFGH", 16, R"("0123456789ABCDEF")"},  // cut one byte off or on
+        {"short\0tail"sv, 16, R"("short")"},                  // the NUL before the limit ignored
+        {"a\nb\r\nc\r", kWholeText, "\"a\r\nb\r\r\nc\r\""},   // LF not written as CR LF, CR changed
+        {"caf\xE9,\x81\xFF", kWholeText, "\"caf\xE9,\x81\xFF\""},  // bytes translated
+    };
+    for (const auto& c : cases) {
+        CsvWriter out;
+        writeQuotedField(out, c.text, c.maxLength);
+        EXPECT_EQ(out.pending(), c.expected) << c.text;
+    }
+}
+
+// Texts are copied a word at a time while the writer looks for the bytes that
+// need care: every place of a NUL, quote or line feed against the words'
+// edges, in texts of every length up to two and a half words, across a block
+// edge too, must give what a plain byte-by-byte writer gives.
+TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
+    for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
+        CsvWriter out;
+        std::string expected(lead, '.');
+        out.write(expected);
+        for (std::size_t length = 0; length <= 19; ++length) {
+            for (std::size_t at = 0; at <= length; ++at) {
+                for (const char special : {'\0', '"', '\n', 'x'}) {
+                    std::string text;
+                    for (std::size_t i = 0; i < length; ++i) text += i == at ? special : i == at + 5 ? '"' : 'a';
+                    const std::string taken = text.substr(0, text.find('\0'));
+                    expected += '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
+                    ASSERT_EQ(writeQuotedField(out, text, kWholeText), taken.size()) << text;
+                }
+            }
+        }
+        EXPECT_TRUE(out.pending() == expected) << lead;
+    }
+}
+
+}  // namespace
+}  // namespace reelport
