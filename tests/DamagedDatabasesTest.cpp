@@ -240,7 +240,8 @@ bool sameOrCut(const std::vector<std::string>& row, const std::vector<std::strin
 TEST(Salvage, WritesOnlyIntactRowsOrRowsEndingAtTheCutOfACatalogueCutAnywhere) {
     const CatalogueInput sample = {sampleTapesDatabase(), sampleProgsDatabase()};
     // Rows by list and their record's unique ID: TAPE_ID in the tape list, PROG_ID in the programme list.
-    const std::array lists = {std::pair{&Outcome::tapesCsv, std::size_t{0}}, std::pair{&Outcome::progsCsv, 2ul}};
+    using Column = std::size_t;
+    const std::array lists = {std::pair{&Outcome::tapesCsv, Column{0}}, std::pair{&Outcome::progsCsv, Column{2}}};
     const auto key = [](std::size_t column, const std::vector<std::string>& row) {
         return std::to_string(column) + row[std::min(column, row.size() - 1)];
     };
