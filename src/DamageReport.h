@@ -3,7 +3,8 @@
 //
 // A salvage run keeps every record it can read exactly and passes over the
 // rest. Each part passed over or written in part is one finding; the report
-// on standard error names at most kShownFindings of them per database, then
+// on standard error names at most kShownFindings of them per database, those
+// about the database as a whole first, then by place in the record list, and
 // counts the records the database lists, the rows written and the records
 // skipped. A database without findings gives no report at all.
 #pragma once
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace reelport {
@@ -37,9 +39,11 @@ public:
     std::string text(const std::string& path, std::size_t listed, int written) const;
 
 private:
-    void add(std::string line);
+    // Keeps the finding among those shown when it comes before one of them;
+    // `place` 0 for the database, else the record's place in the list plus 1.
+    void add(std::size_t place, std::string line);
 
-    std::vector<std::string> shown_;  // findings, each without the path
+    std::vector<std::pair<std::size_t, std::string>> shown_;  // by place, each without the path
     std::size_t findings_ = 0;
     std::size_t skipped_ = 0;
 };

@@ -72,6 +72,10 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
     return untilNul(slot.substr(0, kCategoryNameSize));
 }
 
+void reportUnended(const RecordEntry& record, std::size_t index, DamageReport& damage) {
+    if (record.data.back() != 0) damage.alterRecord(index, record.uniqueId, "does not end with a NUL: its last text may end early");
+}
+
 CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {
     for (unsigned index = 0; index < fields_.size(); ++index) {
         fields_[index] = CsvWriter::prepareQuoted(categoryName(appInfo, index));

@@ -57,6 +57,11 @@ inline std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_
 // A NUL-terminated text within `bytes`: up to the first NUL, or all of it.
 std::string_view untilNul(std::string_view bytes);
 
+// In a salvaged database, a record written whose last byte is not the NUL
+// that ends its last text ran to where the file was cut, or up to a damaged
+// offset: its texts may end early, which the report says.
+void reportUnended(const RecordEntry& record, std::size_t index, DamageReport& damage);
+
 // The name of category `index` (0 to 15) from an application-info block, which
 // starts with the category table: a u16, then 16 names of 16 bytes each. At
 // most the name's own slot is read; a slot outside the block gives "".

@@ -164,11 +164,14 @@ void PalmDB::parseStrictly() {
 // piece: every record that starts after the record list and inside the file
 // is kept, and runs up to the next record in the file (so records listed out
 // of order still come out whole) or to the end of the file; every other
-// record is skipped. The category names are read wherever the application-
+// record is skipped. (The exports report what they pass over of such a
+// database, and each record written without the NUL that ends its last text:
+// one that runs to where the file was cut, or up to a damaged offset.) The category names are read wherever the application-
 // info block says they lie, as far as the file holds whole names; the
 // sort-info block, never used, is passed over.
 void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     damage.noteDatabase("damaged: " + condition);
+    salvaged_ = true;
     const std::span<const std::uint8_t> file = image_;
     const std::uint64_t fileLength = file.size();
     header_ = decodeHeader(file.first(kHeaderSize));
@@ -193,11 +196,9 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     LargeVector<std::uint64_t> starts;
     starts.reserve(whole);
     recordEnds_.assign(whole, kSkipped);
-    std::optional<std::size_t> lastPastTheEnd;  // in list order
     for (std::size_t i = 0; i < whole; ++i) {
         const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
         if (offset >= listEnd && offset <= fileLength) starts.push_back(std::uint64_t{offset} << 16 | i);
-        if (offset > fileLength) lastPastTheEnd = i;
     }
     if (!std::is_sorted(starts.begin(), starts.end())) {
         damage.noteDatabase("records listed out of file order: each read up to the next one in the file");
@@ -208,18 +209,6 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
             k + 1 < starts.size() ? static_cast<std::uint32_t>(starts[k + 1] >> 16) : static_cast<std::uint32_t>(fileLength);
     }
     const auto uniqueIdAt = [&](std::size_t index) { return be24(recordList_.data() + index * kEntrySize + 5); };
-    // A file cut short: records listed after the last one in the file start
-    // past its end, and that last one runs to where the file was cut.
-    if (!starts.empty() && lastPastTheEnd > (starts.back() & 0xFFFF)) {
-        const std::size_t last = starts.back() & 0xFFFF;
-        if (starts.back() >> 16 == fileLength) {
-            recordEnds_[last] = kSkipped;
-            damage.skipRecord(last, uniqueIdAt(last), "starts where the file is cut short");
-        } else {
-            damage.alterRecord(last, uniqueIdAt(last), "runs to where the file is cut short: its last texts may end early");
-
-        }
-    }
     for (std::size_t i = 0; i < whole; ++i) {
         const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
         if (offset < listEnd) damage.skipRecord(i, uniqueIdAt(i), "starts inside the record list");

@@ -122,6 +122,9 @@ public:
         return entry;
     }
 
+    // Whether `read` or `load` had to salvage the database: its layout is damaged.
+    bool salvaged() const { return salvaged_; }
+
     // The record list as stored: recordCount() entries of kEntrySize bytes.
     std::span<const std::uint8_t> recordList() const { return recordList_; }
     static constexpr std::size_t kEntrySize = 8;
@@ -141,6 +144,7 @@ private:
     // Salvaged database only: where each record ends, or kSkipped.
     LargeVector<std::uint32_t> recordEnds_;
     static constexpr std::uint32_t kSkipped = 0;
+    bool salvaged_ = false;
 
 
     // Finds the parts of `image_`, with every layout check; with `damage`,

@@ -63,8 +63,13 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
     for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
         const RecordEntry entry = progsDb.entry(i);
         const auto data = entry.data;
-        // An empty record has no kind; records of other kinds are passed over.
-        if (data.empty() || (data[0] & 0xF0) != kProgKind) continue;
+        // An empty record has no kind; records of other kinds are passed over,
+        // and reported in a salvaged database.
+        if (entry.skipped) continue;  // reported by the reader
+        if (data.empty() || (data[0] & 0xF0) != kProgKind) {
+            if (progsDb.salvaged()) damage->skipRecord(i, entry.uniqueId, data.empty() ? "empty" : "not a programme");
+            continue;
+        }
         if (data.size() < kMinimumSize) {
             if (damage == nullptr) fatalCheck("short prog record");
             damage->skipRecord(i, entry.uniqueId, "too short for a programme record");
@@ -79,12 +84,14 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
 
 // Every record of the tape database by its unique ID (bits 39-16), then by
 // its place in the file: the first record with an ID comes first, whatever
-// its kind. A record a salvage run could not read is no tape.
+// its kind. Of a salvaged tape database only the tapes of the tape list
+// count: what its report says was skipped gives no label.
 Keys tapesByUniqueId(const PalmDB& tapesDb) {
     Keys tapes;
     tapes.reserve(tapesDb.recordCount());
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
-        if (const RecordEntry entry = tapesDb.entry(i); !entry.skipped) tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
+        const RecordEntry entry = tapesDb.entry(i);
+        if (!tapesDb.salvaged() || isWholeTape(entry)) tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
     }
     // A handheld hands out rising IDs, so the list is often in order already.
     if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
@@ -208,6 +215,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
                                 "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label");
         }
         writeProgRow(prog, tapeId, label, categories, out);
+        if (progsDb.salvaged()) reportUnended(prog, key & kFileIndexMask, *damage);
     }
     out.write('\n');
     return static_cast<int>(progs.size());

@@ -52,20 +52,30 @@ void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
 }  // namespace
 
+bool isWholeTape(const RecordEntry& entry) {
+    return !entry.data.empty() && (entry.data[0] & 0xF0) == kTapeKind && entry.data.size() >= kMinimumSize;
+}
+
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
     const CategoryFields categories(tapesDb.appInfo());
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
-        // An empty record has no kind; records of other kinds are passed over.
-        if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) continue;
+        // An empty record has no kind; records of other kinds are passed over,
+        // and reported in a salvaged database.
+        if (entry.skipped) continue;  // reported by the reader
+        if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) {
+            if (tapesDb.salvaged()) damage->skipRecord(i, entry.uniqueId, entry.data.empty() ? "empty" : "not a tape");
+            continue;
+        }
         if (entry.data.size() < kMinimumSize) {
             if (damage == nullptr) fatalCheck("short tape record");
             damage->skipRecord(i, entry.uniqueId, "too short for a tape record");
             continue;
         }
         writeTapeRow(entry, categories, out);
+        if (tapesDb.salvaged()) reportUnended(entry, i, *damage);
         ++rows;
     }
     out.write('\n');

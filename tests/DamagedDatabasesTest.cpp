@@ -145,7 +145,7 @@ const std::string kAppInfo = ": application-info block misplaced or cut short: o
                              "are read\n";
 const std::string kSortInfo = ": sort-info block misplaced or cut short: not read (not needed)\n";
 const std::string kPastTheEnd = ": skipped: starts past the end of the file\n";
-const std::string kCut = ": runs to where the file is cut short: its last texts may end early\n";
+const std::string kUnended = ": does not end with a NUL: its last text may end early\n";
 
 const std::vector<Damage> kDamages = {
     {"a chained record list", [](Catalogue& c) { c.tapes.nextRecordListId = 1; },
@@ -176,9 +176,13 @@ const std::vector<Damage> kDamages = {
      [](Catalogue& c) { c.tapes.records[0].offset = 132; c.tapes.records[1].offset = 96; },
      "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
      "file\n" + kIntactTapes},
-    {"a file cut inside its first record", [](Catalogue& c) { c.tapesCut = 120; },
-     "T: damaged: short data read\n" + tape(0) + kCut + tape(1) + kPastTheEnd + summary("T", 2, 1, 1) + tapeless(1, 2) +
-         kIntactProgs},
+    {"a file cut inside the note of its first record",
+     [](Catalogue& c) { c.tapes.records[0].data = tapeRecord({"A", 0, "a note"}); c.tapesCut = 96 + 38; },
+     "T: damaged: short data read\n" + tape(0) + kUnended + tape(1) + kPastTheEnd + summary("T", 2, 1, 1) +
+         tapeless(1, 2) + kIntactProgs},
+    {"a damaged offset, pointing into the filler", [](Catalogue& c) { c.tapes.records[1].offset = 95; },
+     "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
+     "file\n" + tape(1) + ": skipped: not a tape\n" + summary("T", 2, 1, 1) + tapeless(1, 2) + kIntactProgs},
     {"another database type", [](Catalogue& c) { c.progs.type = fourCharCode("appl"); },
      "P: type is not DATA (wrong PDB type): read all the same\n" + kIntactProgs},
     {"a tape record too short for its length", [](Catalogue& c) { c.tapes.records[1].data.resize(19); },
