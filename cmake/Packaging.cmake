@@ -118,7 +118,8 @@ tapes in two databases, CinecaseTapes.PDB (the tapes) and CinecaseProgs.PDB
 (the programmes recorded on them). reelport reads both from a directory, for
 example a copy of a handheld's backup, and writes into the same directory two
 CSV files that any spreadsheet opens: one row per tape, and one row per
-programme carrying its tape's label.
+programme carrying its tape's label. With --salvage it gets back every intact
+record of a damaged backup and reports what it had to skip.
 
 A damaged file, or a database of another application or version, ends the
 run with one message and a distinct exit status.")

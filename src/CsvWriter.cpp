@@ -108,8 +108,6 @@ void CsvWriter::writeLines(std::string_view text) {
     put(text);
 }
 
-void CsvWriter::writeNumber(std::uint64_t value) { commit(digits::decimal(reserve(20), value)); }
-
 std::size_t CsvWriter::writeQuoted(std::string_view text) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();

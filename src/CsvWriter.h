@@ -45,8 +45,6 @@ public:
         if (c == '\n') put('\r');
         put(c);
     }
-    // An unsigned decimal number.
-    void writeNumber(std::uint64_t value);
 
     // Writes `text` up to its first NUL as one quoted field: enclosed in double
     // quotes, every double quote inside doubled, every LF written as CR LF.

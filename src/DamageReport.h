@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -33,7 +32,6 @@ public:
     void alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what);
 
     bool empty() const { return findings_ == 0; }
-    std::size_t skipped() const { return skipped_; }
 
     // The report's lines: the findings shown, then the summary line.
     std::string text(const std::string& path, std::size_t listed, int written) const;

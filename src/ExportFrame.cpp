@@ -22,8 +22,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-constexpr std::size_t kCategoryTableStart = 2;
-constexpr std::size_t kCategoryNameSize = 16;
 
 // Whether a file name can follow `directory` as it is.
 bool endsDirectory(std::string_view directory) {
@@ -72,8 +70,21 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
     return untilNul(slot.substr(0, kCategoryNameSize));
 }
 
-void reportUnended(const RecordEntry& record, std::size_t index, DamageReport& damage) {
-    if (record.data.back() != 0) damage.alterRecord(index, record.uniqueId, "does not end with a NUL: its last text may end early");
+RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimumSize) {
+    if (record.data.empty() || (record.data[0] & 0xF0) != kind) return RecordFit::OtherKind;
+    return record.data.size() < minimumSize ? RecordFit::TooShort : RecordFit::Whole;
+}
+
+void reportOtherKind(const PalmDB& db, const RecordEntry& record, std::size_t index, std::string_view kindName,
+                     DamageReport* damage) {
+    if (damage == nullptr || !db.salvaged() || record.skipped) return;  // a record skipped is reported already
+    damage->skipRecord(index, record.uniqueId, record.data.empty() ? "empty" : "not a " + std::string(kindName));
+}
+
+void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t index, bool textsEnded,
+                   DamageReport* damage) {
+    if (damage == nullptr || !db.salvaged() || textsEnded) return;
+    damage->alterRecord(index, record.uniqueId, "its texts do not end inside the record: written as far as they go");
 }
 
 CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {

@@ -57,10 +57,20 @@ inline std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_
 // A NUL-terminated text within `bytes`: up to the first NUL, or all of it.
 std::string_view untilNul(std::string_view bytes);
 
-// In a salvaged database, a record written whose last byte is not the NUL
-// that ends its last text ran to where the file was cut, or up to a damaged
-// offset: its texts may end early, which the report says.
-void reportUnended(const RecordEntry& record, std::size_t index, DamageReport& damage);
+// How a record stands to an export of records of one kind (the high four
+// bits of its first byte) with fixed fields of `minimumSize` bytes.
+enum class RecordFit { Whole, TooShort, OtherKind };  // an empty record has no kind
+RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimumSize);
+
+// What a salvage run reports of a record an export passes over as of another
+// kind (only where the layout had to be salvaged: elsewhere such records are
+// as a default run passes them over), and of a record written whose texts do
+// not end inside it: one that runs to where the file was cut, or up to a
+// damaged offset.
+void reportOtherKind(const PalmDB& db, const RecordEntry& record, std::size_t index, std::string_view kindName,
+                     DamageReport* damage);
+void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t index, bool textsEnded,
+                   DamageReport* damage);
 
 // The name of category `index` (0 to 15) from an application-info block, which
 // starts with the category table: a u16, then 16 names of 16 bytes each. At

@@ -27,9 +27,8 @@ void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& ta
 // with a fatal check; in a salvage run (with `damage`) the record is skipped,
 // the programme written with an empty tape label, and both are reported.
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
-// Whether a record is a tape the tape list writes: of the tape kind, and long
-// enough for its label and length.
-bool isWholeTape(const RecordEntry& entry);
+// How a record of the tape database stands to the tape list.
+RecordFit tapeFit(const RecordEntry& entry);
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 
 }  // namespace reelport

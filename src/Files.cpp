@@ -180,8 +180,13 @@ FileImage heapImage(std::vector<std::uint8_t> bytes) {
 FileImage readWholeFile(std::string& path) {
     path = pathToRead(path);
     const InputFile file = openInput(path);
+#ifdef _WIN32
+    struct _stat64 info {};  // the plain one holds the size in 32 bits
+    if (_fstat64(fileno(file.get()), &info) != 0) fileFailure(path, errno);
+#else
     struct stat info {};
     if (fstat(fileno(file.get()), &info) != 0) fileFailure(path, errno);
+#endif
     // Some C libraries open a directory for reading; it is never read as a database.
     if (S_ISDIR(info.st_mode)) fileFailure(path, EISDIR);
     // Only a regular file has a length; anything else reads as empty and is

@@ -13,11 +13,6 @@ namespace {
 
 constexpr std::size_t kHeaderSize = 80;
 constexpr std::size_t kRecordListStart = 78;
-// The category table at the start of the application-info block: a u16,
-// then 16 names of 16 bytes.
-constexpr std::size_t kCategoryTableStart = 2;
-constexpr std::size_t kCategoryNameSize = 16;
-constexpr std::size_t kCategoryTableSize = kCategoryTableStart + 16 * kCategoryNameSize;
 
 PdbHeader decodeHeader(std::span<const std::uint8_t> bytes) {
     PdbHeader header;
@@ -164,11 +159,12 @@ void PalmDB::parseStrictly() {
 // piece: every record that starts after the record list and inside the file
 // is kept, and runs up to the next record in the file (so records listed out
 // of order still come out whole) or to the end of the file; every other
-// record is skipped. (The exports report what they pass over of such a
-// database, and each record written without the NUL that ends its last text:
-// one that runs to where the file was cut, or up to a damaged offset.) The category names are read wherever the application-
-// info block says they lie, as far as the file holds whole names; the
-// sort-info block, never used, is passed over.
+// record is skipped. The category names are read wherever the
+// application-info block says they lie, as far as the file holds whole
+// names; the sort-info block, never used, is passed over. (The exports then
+// report what they pass over of such a database, and each record whose texts
+// do not end inside it: one that runs to where the file was cut, or up to a
+// damaged offset.)
 void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     damage.noteDatabase("damaged: " + condition);
     salvaged_ = true;
@@ -205,8 +201,7 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
         std::sort(starts.begin(), starts.end());
     }
     for (std::size_t k = 0; k < starts.size(); ++k) {
-        recordEnds_[starts[k] & 0xFFFF] =
-            k + 1 < starts.size() ? static_cast<std::uint32_t>(starts[k + 1] >> 16) : static_cast<std::uint32_t>(fileLength);
+        recordEnds_[starts[k] & 0xFFFF] = k + 1 < starts.size() ? starts[k + 1] >> 16 : fileLength;
     }
     const auto uniqueIdAt = [&](std::size_t index) { return be24(recordList_.data() + index * kEntrySize + 5); };
     for (std::size_t i = 0; i < whole; ++i) {
@@ -221,7 +216,8 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
     std::uint64_t blocksEnd = listEnd;
     if (header_.appInfoOffset != 0) {
         const std::uint64_t start = header_.appInfoOffset;
-        const std::uint64_t end = header_.sortInfoOffset != 0 ? header_.sortInfoOffset : recordsStart;
+        // Up to the sort-info block, or where the records start when that cannot be its end.
+        const std::uint64_t end = header_.sortInfoOffset >= start ? header_.sortInfoOffset : recordsStart;
         if (start >= listEnd && end >= start && end <= fileLength) {
             appInfo_ = file.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
             blocksEnd = end;

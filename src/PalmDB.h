@@ -141,11 +141,11 @@ private:
     std::size_t recordCount_ = 0;
     std::span<const std::uint8_t> appInfo_;
     std::span<const std::uint8_t> sortInfo_;
-    // Salvaged database only: where each record ends, or kSkipped.
-    LargeVector<std::uint32_t> recordEnds_;
-    static constexpr std::uint32_t kSkipped = 0;
+    // Salvaged database only: where each record ends (a file may pass 4 GiB),
+    // or kSkipped.
+    LargeVector<std::uint64_t> recordEnds_;
+    static constexpr std::uint64_t kSkipped = 0;
     bool salvaged_ = false;
-
 
     // Finds the parts of `image_`, with every layout check; with `damage`,
     // salvages a database that fails one.
@@ -153,6 +153,12 @@ private:
     void parseStrictly();
     void salvage(DamageReport& damage, const std::string& condition);
 };
+
+// The category table that starts the application-info block: a u16, then 16
+// names of 16 bytes, each NUL-terminated when shorter.
+inline constexpr std::size_t kCategoryTableStart = 2;
+inline constexpr std::size_t kCategoryNameSize = 16;
+inline constexpr std::size_t kCategoryTableSize = kCategoryTableStart + 16 * kCategoryNameSize;
 
 // A four-character code (type, creator) as the u32 the header holds.
 constexpr std::uint32_t fourCharCode(std::string_view code) {

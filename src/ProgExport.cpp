@@ -62,21 +62,19 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
     progs.reserve(progsDb.recordCount());
     for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
         const RecordEntry entry = progsDb.entry(i);
-        const auto data = entry.data;
-        // An empty record has no kind; records of other kinds are passed over,
-        // and reported in a salvaged database.
-        if (entry.skipped) continue;  // reported by the reader
-        if (data.empty() || (data[0] & 0xF0) != kProgKind) {
-            if (progsDb.salvaged()) damage->skipRecord(i, entry.uniqueId, data.empty() ? "empty" : "not a programme");
+        switch (fitOf(entry, kProgKind, kMinimumSize)) {
+        case RecordFit::OtherKind:
+            reportOtherKind(progsDb, entry, i, "programme", damage);
             continue;
-        }
-        if (data.size() < kMinimumSize) {
+        case RecordFit::TooShort:
             if (damage == nullptr) fatalCheck("short prog record");
             damage->skipRecord(i, entry.uniqueId, "too short for a programme record");
             continue;
+        case RecordFit::Whole:
+            progs.push_back(std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32 |
+                            std::uint64_t{be16(entry.data, kOrderOffset)} << 16 | i);
+            break;
         }
-        progs.push_back(std::uint64_t{be32(data, kTapeIdOffset)} << 32 | std::uint64_t{be16(data, kOrderOffset)} << 16 |
-                        i);
     }
     std::sort(progs.begin(), progs.end());
     return progs;
@@ -84,14 +82,18 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
 
 // Every record of the tape database by its unique ID (bits 39-16), then by
 // its place in the file: the first record with an ID comes first, whatever
-// its kind. Of a salvaged tape database only the tapes of the tape list
-// count: what its report says was skipped gives no label.
+// its kind, but none that a salvage run's report says it skipped: a tape too
+// short for its label (a default run never gets here with one), or, where the
+// layout was salvaged, any record that is no tape of the tape list.
 Keys tapesByUniqueId(const PalmDB& tapesDb) {
     Keys tapes;
     tapes.reserve(tapesDb.recordCount());
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
-        if (!tapesDb.salvaged() || isWholeTape(entry)) tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
+        const RecordFit fit = tapeFit(entry);
+        if (tapesDb.salvaged() ? fit == RecordFit::Whole : fit != RecordFit::TooShort) {
+            tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
+        }
     }
     // A handheld hands out rising IDs, so the list is often in order already.
     if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
@@ -107,7 +109,9 @@ void prefetch(const void* address) {
 #endif
 }
 
-void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
+// Writes the row of a programme; returns whether the texts it holds end
+// inside the record (a short row holds no note).
+bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
                   const CategoryFields& categories, CsvWriter& out) {
     const auto data = prog.data;
     const std::uint8_t flags = data[kFlagsOffset];
@@ -142,7 +146,7 @@ void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
         *at++ = ',';
         out.commit(at);
         out.write('\n');
-        return;
+        return data.size() > kTitleOffset;
     }
     out.commit(at);
     const std::size_t titleLength = writeQuotedField(out, bytesFrom(data, kTitleOffset), kWholeText);
@@ -171,8 +175,10 @@ void writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
     out.write(rating > 0 ? static_cast<char>(static_cast<unsigned char>('0' + rating)) : '-');
     out.write(',');
     // The note starts behind the title's NUL; a title running to the end of the record has none.
-    writeQuotedField(out, bytesFrom(data, kTitleOffset + titleLength + 1), kWholeText);
+    const std::size_t noteOffset = kTitleOffset + titleLength + 1;
+    const std::size_t noteLength = writeQuotedField(out, bytesFrom(data, noteOffset), kWholeText);
     out.write('\n');
+    return noteOffset + noteLength < data.size();
 }
 
 }  // namespace
@@ -214,8 +220,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
             damage->alterRecord(key & kFileIndexMask, prog.uniqueId,
                                 "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label");
         }
-        writeProgRow(prog, tapeId, label, categories, out);
-        if (progsDb.salvaged()) reportUnended(prog, key & kFileIndexMask, *damage);
+        reportUnended(progsDb, prog, key & kFileIndexMask, writeProgRow(prog, tapeId, label, categories, out), damage);
     }
     out.write('\n');
     return static_cast<int>(progs.size());

@@ -26,7 +26,8 @@ constexpr std::size_t kNoteOffset = 35;
 // The fixed fields end with the length; the note may be missing altogether.
 constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 
-void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
+// Writes the row of a tape; returns whether its note ends inside the record.
+bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
     const auto data = tape.data;
     char* at = out.reserve(CsvWriter::kMaxReserve);
     at = digits::decimal(at, tape.uniqueId);
@@ -46,15 +47,14 @@ void writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
     out.writePrepared(categories[tape.categoryIndex()]);
     out.write(',');
-    writeQuotedField(out, bytesFrom(data, kNoteOffset), kWholeText);
+    const std::size_t noteLength = writeQuotedField(out, bytesFrom(data, kNoteOffset), kWholeText);
     out.write('\n');
+    return kNoteOffset + noteLength < data.size();
 }
 
 }  // namespace
 
-bool isWholeTape(const RecordEntry& entry) {
-    return !entry.data.empty() && (entry.data[0] & 0xF0) == kTapeKind && entry.data.size() >= kMinimumSize;
-}
+RecordFit tapeFit(const RecordEntry& entry) { return fitOf(entry, kTapeKind, kMinimumSize); }
 
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
@@ -62,20 +62,18 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
-        // An empty record has no kind; records of other kinds are passed over,
-        // and reported in a salvaged database.
-        if (entry.skipped) continue;  // reported by the reader
-        if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) {
-            if (tapesDb.salvaged()) damage->skipRecord(i, entry.uniqueId, entry.data.empty() ? "empty" : "not a tape");
+        switch (tapeFit(entry)) {
+        case RecordFit::OtherKind:
+            reportOtherKind(tapesDb, entry, i, "tape", damage);
             continue;
-        }
-        if (entry.data.size() < kMinimumSize) {
+        case RecordFit::TooShort:
             if (damage == nullptr) fatalCheck("short tape record");
             damage->skipRecord(i, entry.uniqueId, "too short for a tape record");
             continue;
+        case RecordFit::Whole:
+            reportUnended(tapesDb, entry, i, writeTapeRow(entry, categories, out), damage);
+            break;
         }
-        writeTapeRow(entry, categories, out);
-        if (tapesDb.salvaged()) reportUnended(entry, i, *damage);
         ++rows;
     }
     out.write('\n');
