@@ -11,8 +11,12 @@
 # BUILD_DIR defaults to build-faults (configured here when missing); give a
 # folder configured with -DREELPORT_SANITIZE=ON to judge the sanitizer build.
 # A fault whose text is not found exactly once (the sources moved on) is
-# reported as not applicable, one that does not compile as such. The result
-# is printed and kept in BUILD_DIR/seed-faults.txt.
+# reported as not applicable, one that does not compile as such. A fault whose
+# description ends in "(performance only)" changes nothing the tool does (a
+# prefetch hint): it is seeded to show the suite stays green, and left out of
+# the score. Build with warnings as warnings (REELPORT_WERROR off): a seeded
+# fault may bring one. The result is printed and kept in
+# BUILD_DIR/seed-faults.txt.
 set -u
 cd "$(dirname "$0")/.."
 
@@ -24,204 +28,219 @@ wanted=" $* "
 # Each fault: "@ FILE | what goes wrong", then the text to find ("- " lines)
 # and the text put in its place ("+ " lines; a bare "+" puts nothing).
 faults=$(cat <<'EOF'
+@ src/PalmDB.h | category index taken from three bits
+- return attributes & 0x0Fu;
++ return attributes & 0x07u;
+@ src/PalmDB.h | last record runs to where a next entry would point, not to the end of the file
+- end = index + 1 < recordCount_ ?
++ end = index + 1 <= recordCount_ ?
 @ src/PalmDB.cpp | header check lets a 79-byte file through
 - if (fileLength < kHeaderSize) fatalCheck
 + if (fileLength + 1 < kHeaderSize) fatalCheck
 @ src/PalmDB.cpp | chained record lists are not refused
 - if (header_.nextRecordListId != 0) fatalCheck("Cannot parse chained record lists");
 +
-@ src/PalmDB.cpp | record list ending at the end of the file is refused (< made <=)
-- if (fileLength - position < kEntrySize)
-+ if (fileLength - position <= kEntrySize)
-@ src/PalmDB.cpp | attributes taken from the wrong byte of the entry
-- entry.attributes = bytes[4];
-+ entry.attributes = bytes[5];
-@ src/PalmDB.cpp | appinfo right behind the list refused (> made >=)
+@ src/PalmDB.cpp | record list ending at the end of the file is refused (> made >=)
+- if (listEnd > fileLength) fatalCheck
++ if (listEnd >= fileLength) fatalCheck
+@ src/PalmDB.cpp | appinfo right behind what precedes it is refused (> made >=)
 - if (position > header_.appInfoOffset)
 + if (position >= header_.appInfoOffset)
-@ src/PalmDB.cpp | sortinfo before the appinfo not reported as such
-- if (endsAtSortInfo) fatalCheck("missed sortinfo position");
-+
-@ src/PalmDB.cpp | first record inside the appinfo not reported as such
+@ src/PalmDB.cpp | first record before the appinfo reported as a short appinfo read
 - if (recordCount > 0) fatalCheck("missed first record position");
 -             fatalCheck("short appinfo read");
 + fatalCheck("short appinfo read");
-@ src/PalmDB.cpp | appinfo past the end of the file not refused
-- if (!block) fatalCheck("short appinfo read");
-+
-@ src/PalmDB.cpp | sortinfo right behind the appinfo refused (> made >=)
-- if (position > header_.sortInfoOffset)
-+ if (position >= header_.sortInfoOffset)
-@ src/PalmDB.cpp | first record inside the sortinfo not reported as such
-- if (recordCount > 0) fatalCheck("missed first record position");
--             fatalCheck("short sortinfo read");
-+ fatalCheck("short sortinfo read");
-@ src/PalmDB.cpp | sortinfo past the end of the file not refused
-- if (!block) fatalCheck("short sortinfo read");
-+
+@ src/PalmDB.cpp | a block or record may run one byte past the end of the file
+- if (end > file.size()) return std::nullopt;
++ if (end > file.size() + 1) return std::nullopt;
 @ src/PalmDB.cpp | first record position compared unsigned
 - if (static_cast<std::int32_t>(static_cast<std::uint32_t>(position)) >
 -         static_cast<std::int32_t>(static_cast<std::uint32_t>(recordsStart))) {
 + if (position > recordsStart) {
-@ src/PalmDB.cpp | record starting before the previous one not reported as such
+@ src/PalmDB.cpp | record starting before the one ahead of it reported as a short data read
 - if (!last) fatalCheck("record position mismatch");
 +
-@ src/PalmDB.cpp | last record loses its last byte
-- const std::uint64_t end = last ? fileLength : entries_[i + 1].offset;
-+ const std::uint64_t end = last ? fileLength - 1 : entries_[i + 1].offset;
-@ src/PalmDB.cpp | record in the middle running past the end not refused
-- if (!data) fatalCheck("short data read");
+@ src/PalmDB.cpp | record in the middle running past the end of the file not refused
+- if (end != position && end > fileLength) fatalCheck("short data read");
 +
-@ src/PalmDB.cpp | a block or record may run one byte past the end of the file
-- if (end > file.size()) return std::nullopt;
-+ if (end > file.size() + 1) return std::nullopt;
-@ src/PalmDB.h | category index takes five bits
-- return attributes & 0x0Fu;
-+ return attributes & 0x1Fu;
-@ src/Files.cpp | upper case letters folded to the wrong lower case
-- static_cast<char>(c - 'A' + 'a')
-+ static_cast<char>(c - 'A' + 'b')
+@ src/PalmDB.cpp | salvage: a file shorter than the header is salvaged, not refused
+- if (damage == nullptr || failure.status() != kStatusFatal || image_.size() < kHeaderSize) throw;
++ if (damage == nullptr || failure.status() != kStatusFatal) throw;
+@ src/PalmDB.cpp | salvage: entries counted from byte 80, so one ending within a byte of the cut is lost
+- (fileLength - kRecordListStart) / kEntrySize
++ (fileLength - kHeaderSize) / kEntrySize
+@ src/PalmDB.cpp | salvage: entries cut off by the end of the file not counted as skipped
+- damage.skipUnlisted(listed - whole);
++
+@ src/PalmDB.cpp | salvage: a record right behind the record list is lost without a word (>= made >)
+- if (offset >= listEnd && offset <= fileLength)
++ if (offset > listEnd && offset <= fileLength)
+@ src/PalmDB.cpp | salvage: records listed out of file order are not put in file order
+- std::sort(starts.begin(), starts.end());
++
+@ src/PalmDB.cpp | salvage: a record starting past the end of the file is skipped without a word
+- if (offset > fileLength) damage.skipRecord(i, uniqueIdAt(i), "starts past the end of the file");
++
+@ src/ExportFrame.cpp | salvage: a record whose texts run past its end is not reported
+- !db.salvaged() || textsEnded) return;
++ !db.salvaged() || true) return;
+@ src/PalmDB.cpp | salvage: a category name cut by the end of the file is read in part
+- held - (held - kCategoryTableStart) % kCategoryNameSize;
++ held;
+@ src/DamageReport.cpp | a finding placed before the twentieth pushes none out (more than 20 shown)
+- if (shown_.size() > kShownFindings) shown_.pop_back();
++
+@ src/DamageReport.cpp | skipped records not counted
+- ++skipped_;
++
 @ src/Files.cpp | the last of several case variants is used
 - (!best || name < *best)
 + (!best || name > *best)
-@ src/Files.cpp | no case variant looked for when the file is missing
-- if (error == ENOENT) {
-+ if (error != ENOENT) {
-@ src/Files.cpp | a directory in place of a database is read as empty
-- if (S_ISDIR(info.st_mode)) fileFailure(path, EISDIR);
-+
+@ src/Files.cpp | an exact name that is a dangling link gives way to a case variant (lstat made stat)
+- if (lstat(path.c_str(), &entry) == 0
++ if (stat(path.c_str(), &entry) == 0
+@ src/Files.cpp | a CSV name that is a symbolic link to a database is not seen as that database (stat made lstat)
+- return stat(first.c_str(), &one) == 0
++ return lstat(first.c_str(), &one) == 0
+@ src/Files.cpp | a CSV name linked to the case variant of a database is not refused
+- const std::string database = pathToRead(inputPath);
++ const std::string database = inputPath;
+@ src/Files.cpp | a named pipe in place of a database blocks the open
+- open(path.c_str(), O_RDONLY | O_NONBLOCK)
++ open(path.c_str(), O_RDONLY)
 @ src/Files.cpp | an older CSV file is appended to, not replaced
-- std::fopen(path.c_str(), "wb")
-+ std::fopen(path.c_str(), "ab")
-@ src/CsvWriter.cpp | line break written as LF alone
-- put("\r\n");
-+ put("\n");
-@ src/CsvWriter.cpp | text split across blocks loses the part that fitted
+- openFile(path, "wb")
++ openFile(path, "ab")
+@ src/Files.cpp | a failed write to standard output goes unnoticed (no flush)
+- == text.size() && std::fflush(stream_) == 0) return;
++ == text.size()) return;
+@ src/CsvWriter.h | line end written as LF alone
+- if (c == '\n') put('\r');
++
+@ src/CsvWriter.h | room check one byte short
+- if (size > kBufferSize - used_) emptyBuffer();
++ if (size > kBufferSize - used_ + 1) emptyBuffer();
+@ src/CsvWriter.h | a number that is a power of ten loses a digit (>= made >)
+- estimate + (value >= kPowers[estimate])
++ estimate + (value > kPowers[estimate])
+@ src/CsvWriter.h | a number whose leading digits come to exactly 100 reads past the digit pairs (>= made >)
+- for (; value >= 100;
++ for (; value > 100;
+@ src/CsvWriter.cpp | bytes 0x80, 0xA2 and 0x8A of a long text taken for NUL, quote or LF (high bit not checked)
+- return ~(((x & kLow7) + kLow7) | x | kLow7);
++ return ~(((x & kLow7) + kLow7) | kLow7);
+@ src/CsvWriter.cpp | the last word of a text may start one byte before the run copied unchanged
+- if (text != end && end - run >= static_cast<std::ptrdiff_t>(kWordSize)) {
++ if (text != end && end - run + 1 >= static_cast<std::ptrdiff_t>(kWordSize)) {
+@ src/CsvWriter.cpp | bytes split across blocks lose the part that fitted
 - used_ += free;
 +
-@ src/CsvWriter.cpp | write errors ignored
-- std::fwrite(buffer_.data(), 1, size, file_.get()) != size
-+ std::fwrite(buffer_.data(), 1, size, file_.get()) > size
+@ src/CsvWriter.cpp | write errors of a CSV file ignored
+- std::fwrite(buffer_.get(), 1, size, file_.get()) != size
++ std::fwrite(buffer_.get(), 1, size, file_.get()) > size
 @ src/CsvWriter.cpp | CSV file cut short by a failure loses its last rows
-- (void)std::fwrite(buffer_.data(), 1, used_, file_.get());
+- (void)std::fwrite(buffer_.get(), 1, used_, file_.get());
 +
-@ src/CsvWriter.cpp | zero padding written as blanks
-- std::fill_n(at, zeros, '0');
-+ std::fill_n(at, zeros, ' ');
-@ src/CsvWriter.h | room check one byte short
-- if (size > buffer_.size() - used_) emptyBuffer();
-+ if (size > buffer_.size() - used_ + 1) emptyBuffer();
-@ src/ExportFrame.cpp | a directory ending in a separator gets a second one
-- if (path.empty() || path.back() != kSeparator) path += kSeparator;
-+ path += kSeparator;
-@ src/ExportFrame.cpp | creator message changed
-- is not a valid Cinecase database.\n
-+ is not a valid Cinecase database\n
-@ src/ExportFrame.cpp | wrong creator not reported when the version is wrong too
-- if (header.creator != kCreator) {
-+ if (header.creator != kCreator && header.version == kVersion) {
-@ src/ExportFrame.cpp | minor version named from three bits
-- header.version & 0x0F
-+ header.version & 0x07
-@ src/ExportFrame.cpp | wrong type not refused
-- if (header.type != kType) fatalCheck("wrong PDB type");
-+
-@ src/ExportFrame.cpp | double quotes inside a text not doubled
-- out.write(text.substr(0, quote + 1));
--         out.write('"');
-+ out.write(text.substr(0, quote + 1));
-@ src/ExportFrame.cpp | field cut one byte too long
+@ src/CsvWriter.cpp | a text of 32 KiB or more loses its closing quote
+- put('"');
+-     return static_cast<std::size_t>(at - begin);
++ return static_cast<std::size_t>(at - begin);
+@ src/CsvWriter.cpp | a category field loses its last byte to the closing quote
+- prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
++ prepared.resize(static_cast<std::size_t>(end - prepared.data()));
+@ src/ExportFrame.h | field cut one byte too long
 - text = text.substr(0, static_cast<std::size_t>(maxLength));
 + text = text.substr(0, static_cast<std::size_t>(maxLength) + 1);
+@ src/ExportFrame.cpp | a directory ending in a separator gets a second one
+- return directory.back() == kSeparator;
++ return false;
+@ src/ExportFrame.cpp | salvage ends at a database of another type
+- checkIdentity(db, damage);
++ checkIdentity(db);
 @ src/ExportFrame.cpp | category name read past its 16-byte slot
 - untilNul(slot.substr(0, kCategoryNameSize))
 + untilNul(slot.substr(0, kCategoryNameSize + 1))
-@ src/ExportFrame.cpp | count right-aligned in three places
-- "%4d %.*s exported to %s\n"
-+ "%3d %.*s exported to %s\n"
+@ src/ExportFrame.cpp | the tape list may replace the programme database (only the tape database checked)
+- {kTapesDatabase, kProgsDatabase}
++ {kTapesDatabase}
 @ src/ExportFrame.cpp | CSV file not closed before the count line
 - csv.close();
 +
-@ src/ExportFrame.cpp | a failed write to standard output goes unnoticed
-- ||
--         std::fflush(console) != 0) {
-+ ) {
-@ src/Failure.cpp | fatal-check line changed
-- text += " (at ";
-+ text += " (in ";
-@ src/Failure.cpp | file error without the blank after the colon
-- path + ": " +
-+ path + ":" +
+@ src/ExportFrame.cpp | salvage report counts the entries read, not the records listed
+- db.header().numRecords, rows
++ db.recordCount(), rows
 @ src/TapeExport.cpp | 19-byte tape record accepted
 - constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 + constexpr std::size_t kMinimumSize = kLengthOffset + 1;
-@ src/TapeExport.cpp | low bits of the kind byte matter
-- (entry.data[0] & 0xF0) != kTapeKind
-+ entry.data[0] != kTapeKind
-@ src/TapeExport.cpp | empty record read for its kind
-- if (entry.data.empty() || (entry.data[0] & 0xF0) != kTapeKind) continue;
-+ if ((entry.data[0] & 0xF0) != kTapeKind) continue;
-@ src/TapeExport.cpp | tape rows not counted
-- ++rows;
-+
+@ src/ExportFrame.cpp | low bits of the kind byte matter
+- (record.data[0] & 0xF0) != kind
++ record.data[0] != kind
 @ src/TapeExport.cpp | hours of a tape off by one second
-- out.writeNumber(seconds / 3600);
-+ out.writeNumber(seconds / 3601);
-@ src/TapeExport.cpp | no empty line after the last tape
-- out.write("\n");
--     return rows;
-+ return rows;
+- at = digits::decimal(at, seconds / 3600);
++ at = digits::decimal(at, seconds / 3601);
 @ src/ProgExport.cpp | seen flag read from bit 6
 - kSeenFlag = 0x80;
 + kSeenFlag = 0x40;
-@ src/ProgExport.cpp | speed code 3 misnamed
-- "EP", "??"}
-+ "EP", "XP"}
 @ src/ProgExport.cpp | length in seconds kept in 16 bits
-- std::uint32_t{be16(data, kLengthOffset)} * ((flags & kSpeedMask) + 1u)
-+ static_cast<std::uint16_t>(be16(data, kLengthOffset) * ((flags & kSpeedMask) + 1u))
+- std::uint32_t{be16(data, kLengthOffset)} * (speedCode + 1)
++ static_cast<std::uint16_t>(be16(data, kLengthOffset) * (speedCode + 1))
 @ src/ProgExport.cpp | year counted from 1900
 - (date >> 9) + 1904
 + (date >> 9) + 1900
-@ src/ProgExport.cpp | month read from three bits
-- date >> 5 & 0x0F
-+ date >> 5 & 0x07
 @ src/ProgExport.cpp | rating 1 written as none
 - rating > 0 ?
 + rating > 1 ?
-@ src/ProgExport.cpp | short row has one field too few
-- out.write("-,,,,");
-+ out.write("-,,,");
+@ src/ProgExport.cpp | no rating written as 0 instead of -
+- : '-');
++ : '0');
+@ src/ProgExport.cpp | a programme record of exactly 18 bytes reads its title's first byte past the record
+- data.size() <= kTitleOffset ||
++ data.size() < kTitleOffset ||
 @ src/ProgExport.cpp | programmes sorted by the low 24 bits of their tape ID
-- std::uint64_t{be32(data, kTapeIdOffset)} << 32
-+ std::uint64_t{be32(data, kTapeIdOffset) & 0xFFFFFF} << 32
-@ src/ProgExport.cpp | order key ignored in the sort
-- std::uint64_t{be16(data, kOrderOffset)} << 16 | i
-+ i
-@ src/ProgExport.cpp | 15-byte programme record accepted
-- constexpr std::size_t kMinimumSize = kDateOffset + 2;
-+ constexpr std::size_t kMinimumSize = kDateOffset + 1;
-@ src/ProgExport.cpp | low bits of the kind byte matter
-- (data[0] & 0xF0) != kProgKind
-+ data[0] != kProgKind
-@ src/ProgExport.cpp | tape looked up only for the first programme
-- if (tape == nullptr || tape->uniqueIdValue() != tapeId) {
-+ if (tape == nullptr) {
-@ src/ProgExport.cpp | tape label cut at 15 bytes
-- kTapeLabelLength = 16;
-+ kTapeLabelLength = 15;
-@ src/ProgExport.cpp | note starts one byte late
-- kTitleOffset + title.size() + 1
-+ kTitleOffset + title.size() + 2
-@ src/main.cpp | empty argument taken as a directory
-- if (argc < 2 || argv[1][0] == '\0') {
-+ if (argc < 2) {
-@ src/main.cpp | usage text changed
-- -h\t   gives this usage
-+ -h\t  gives this usage
+- std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32
++ std::uint64_t{be32(entry.data, kTapeIdOffset) & 0xFFFFFF} << 32
+@ src/ProgExport.cpp | merge join passes over the matching tape (< made <=)
+- *tape >> 16 < tapeId
++ *tape >> 16 <= tapeId
+@ src/ProgExport.cpp | salvage: a record of a damaged tape list that is no tape still gives a label
+- tapesDb.salvaged() ? fit == RecordFit::Whole : fit != RecordFit::TooShort
++ fit != RecordFit::TooShort
+@ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
+- : std::string_view();
++ : label;
+@ src/ProgExport.cpp | a programme's data prefetched by a key one past the last (< made <=)
+- if (row + kAhead < progs.size())
++ if (row + kAhead <= progs.size())
+@ src/ProgExport.cpp | prefetch hint dropped (performance only)
+- __builtin_prefetch(address);
++ (void)address;
+@ src/ProgExport.cpp | prefetching one row ahead instead of eight (performance only)
+- kAhead = 8;
++ kAhead = 1;
+@ src/Failure.cpp | fatal-check line changed
+- text += " (at ";
++ text += " (in ";
+@ src/Failure.cpp | source file named with its last slash
+- path.substr(slash + 1)
++ path.substr(slash)
+@ src/Failure.cpp | the fatal check's condition not passed on to a salvage report
+- throw Failure(kStatusFatal, std::move(text), condition);
++ throw Failure(kStatusFatal, std::move(text));
 @ src/main.cpp | usage ends with status 0
-- return reelport::kStatusRefused;
-+ return reelport::kStatusSuccess;
+- status = reelport::kStatusRefused;
++
+@ src/main.cpp | --salvage alone reads a second argument that is not there
+- if (arguments.size() < 2 || arguments[1].empty())
++ if (arguments.size() < 1 || arguments[1].empty())
+@ src/main.cpp | salvage ends with status 0 when only the tape database was damaged
+- if (!tapesDamage.empty() || !progsDamage.empty())
++ if (!progsDamage.empty())
+@ src/main.cpp | a failed write to standard output not reported
+- if (console.error() != 0) reelport::fileFailure("standard output", console.error());
++
+@ src/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
+- std::signal(SIGPIPE, SIG_IGN);
++
 EOF
 )
 
@@ -254,10 +273,11 @@ restore() { if [ -n "$current" ]; then cp "$backup" "$current"; current=""; fi; 
 trap 'restore; rm -f "$backup"' EXIT
 trap 'exit 130' INT TERM
 
-caught=0; missed=0; skipped=0; number=0
+caught=0; missed=0; skipped=0; unscored_count=0; number=0
 : >"$report"
 run_fault() {  # number, file, what, old, new
-  local n=$1 file=$2 what=$3 old=$4 new=$5 result tests
+  local n=$1 file=$2 what=$3 old=$4 new=$5 result tests unscored=0
+  if [[ "$what" == *"(performance only)" ]]; then unscored=1; unscored_count=$((unscored_count + 1)); fi
   if [ ! -f "$file" ]; then
     result="not applicable (no $file)"; skipped=$((skipped + 1))
   else
@@ -275,9 +295,11 @@ run_fault() {  # number, file, what, old, new
       else
         tests=$(failed_tests)
         if [ -n "$tests" ]; then
-          caught=$((caught + 1))
           result="CAUGHT by $(echo "$tests" | head -3 | paste -sd, -)"
           [ "$(echo "$tests" | wc -l)" -gt 3 ] && result="$result and $(($(echo "$tests" | wc -l) - 3)) more"
+          if [ "$unscored" = 1 ]; then result="not scored, $result"; else caught=$((caught + 1)); fi
+        elif [ "$unscored" = 1 ]; then
+          result="not scored, passes as it should"
         else
           missed=$((missed + 1)); result="MISSED"
         fi
@@ -309,4 +331,8 @@ flush
 
 restore
 [ "$dry" = 0 ] && rebuild
-echo "== caught $caught, missed $missed, not applicable $skipped" | tee -a "$report"
+scored=$((caught + missed))
+score=""
+[ "$scored" -gt 0 ] && score=", score $((100 * caught / scored)) % of $scored"
+echo "== caught $caught, missed $missed, not applicable $skipped, performance only $unscored_count (not scored)$score" |
+  tee -a "$report"
