@@ -34,7 +34,7 @@ PdbFile cornerTapes() {
         // A 16-byte label right before the length 0x4142 ("AB"); category 1 in
         // attributes with flag bits set; a 16-byte category name before "Next".
         record(tapeRecord({"0123456789ABCDEF", 0x4142, "label \"quoted\""}), 0x010203, 0x91),
-        record(tapeRecord({"Zero", 0, ""}), 0),
+        record(tapeRecord({"Zero", 0, "category 9: no name, not category 1's"}), 0, 9),
         record(tapeRecord({"Max", 65535, "category 15 has no name"}), 0xFFFFFF, 15),
         record(edited(tapeRecord({"Kind AF", 59, "low bits of the kind byte"}), 0xAF), 4),
         record(progRecord({1, 1, 0, 0, 0, 0, "a programme", ""}), 5),  // no tape: passed over
