@@ -32,7 +32,8 @@ TEST(WriteQuotedField, FollowsTheCsvRules) {
 }
 
 // Texts are copied a word at a time while the writer looks for the bytes that
-// need care: every place of a NUL, quote or line feed against the words'
+// need care: every place of a NUL, quote or line feed (and of the bytes
+// that differ from them in the high bit only) against the words'
 // edges, in texts of every length up to two and a half words, across a block
 // edge too, must give what a plain byte-by-byte writer gives.
 TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
@@ -42,7 +43,7 @@ TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
         out.write(expected);
         for (std::size_t length = 0; length <= 19; ++length) {
             for (std::size_t at = 0; at <= length; ++at) {
-                for (const char special : {'\0', '"', '\n', 'x'}) {
+                for (const char special : {'\0', '"', '\n', 'x', '\x80', '\xA2', '\x8A'}) {
                     std::string text;
                     for (std::size_t i = 0; i < length; ++i) text += i == at ? special : i == at + 5 ? '"' : 'a';
                     const std::string taken = text.substr(0, text.find('\0'));

@@ -32,8 +32,8 @@ PdbFile twoTapes() {
 const std::string kTwoRows = "1,\"A\",0:00,\"\",\"\"\r\n2,\"B\",0:00,\"\",\"\"\r\n";
 
 // The tape rows of a database, or the status and text of the failure it ends with.
-std::string outcome(const Bytes& image) {
-    const Outcome run = runCatalogue({image, {}});
+std::string outcome(const Bytes& image, bool salvage = false) {
+    const Outcome run = runCatalogue({image, {}}, salvage);
     if (run.tapeRows < 0) return std::to_string(run.failure->status()) + ": " + test::placeless(run.failure->message());
     const std::size_t header = run.tapesCsv.find('\n') + 1;
     return run.tapesCsv.substr(header, run.tapesCsv.size() - header - 2);
@@ -108,6 +108,9 @@ TEST(PalmDBLoad, EndsEachLayoutAsExpected) {
         Bytes image = buildPdb(file);
         if (layout.cutTo) image.resize(*layout.cutTo);
         EXPECT_EQ(outcome(image), layout.expected) << layout.what;
+        // Salvage converts the same, and refuses only what is shorter than a header.
+        EXPECT_NE(outcome(image, true) == layout.expected, layout.expected.starts_with("2:") && layout.cutTo != 79)
+            << layout.what;
     }
 }
 
@@ -126,6 +129,7 @@ struct Damage {
     const char* what;  // the damage; "T: " and "P: " in the report stand for the databases' names
     std::function<void(Catalogue&)> make;
     std::string report;
+    std::string tapeRows = {};  // where they matter: the rows of the tape list
 };
 
 // Findings: "T" and "P" stand for the tape and programme database's name.
@@ -150,7 +154,7 @@ const std::string kUnended = ": its texts do not end inside the record: written 
 const std::vector<Damage> kDamages = {
     {"a chained record list", [](Catalogue& c) { c.tapes.nextRecordListId = 1; },
      "T: damaged: Cannot parse chained record lists\nT: a second, chained record list is ignored\n" + kIntactTapes},
-    {"a file cut inside its record list", [](Catalogue& c) { c.tapesCut = 90; },
+    {"a file cut inside its record list, at the end of its first entry", [](Catalogue& c) { c.tapesCut = 86; },
      "T: damaged: short record entry read\nT: record list cut short: 1 of 2 entries in the file\n" + tape(0) +
          kPastTheEnd + summary("T", 2, 0, 2) + tapeless(0, 1) + tapeless(1, 2) + kIntactProgs},
     {"an application-info block inside the record list",
@@ -162,6 +166,10 @@ const std::vector<Damage> kDamages = {
     {"an application-info block in the last byte of the file (a fuzzing find)",
      [](Catalogue& c) { c.tapes.records.pop_back(); c.tapes.appInfoOffset = 123; },
      "T: damaged: missed first record position\nT" + kAppInfo + summary("T", 1, 1, 0) + tapeless(1, 2) + kIntactProgs},
+    {"an application-info block cut by the end of the file inside its first name, which is not read",
+     [](Catalogue& c) { c.tapes.records[1].data = tapeRecord({"B", 0, "note"}); c.tapes.appInfoOffset = 165; },
+     "T: damaged: missed first record position\nT" + kAppInfo + kIntactTapes,
+     "1,\"A\",0:00,\"\",\"\"\r\n2,\"B\",0:00,\"\",\"note\"\r\n"},
     {"a sort-info block in the record list",
      [](Catalogue& c) { c.tapes.sortInfo = Bytes(4); c.tapes.sortInfoOffset = 90; },
      "T: damaged: missed sortinfo position\nT" + kSortInfo + kIntactTapes},
@@ -172,8 +180,8 @@ const std::vector<Damage> kDamages = {
     {"a record inside the record list", [](Catalogue& c) { c.tapes.records[0].offset = 80; },
      "T: damaged: missed first record position\n" + tape(0) + ": skipped: starts inside the record list\n" +
          summary("T", 2, 1, 1) + tapeless(0, 1) + kIntactProgs},
-    {"records listed out of file order, each whole",
-     [](Catalogue& c) { c.tapes.records[0].offset = 132; c.tapes.records[1].offset = 96; },
+    {"records listed out of file order, each whole, one right behind the record list",
+     [](Catalogue& c) { c.tapes.filler = 0; c.tapes.records[0].offset = 130; c.tapes.records[1].offset = 94; },
      "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
      "file\n" + kIntactTapes},
     {"a file cut inside the note of its first record",
@@ -189,12 +197,16 @@ const std::vector<Damage> kDamages = {
      tape(1) + ": skipped: too short for a tape record\n" + summary("T", 2, 1, 1) + tapeless(1, 2) + kIntactProgs},
     {"a programme record too short for its date", [](Catalogue& c) { c.progs.records[0].data.resize(15); },
      "P: record 0 (unique ID 16): skipped: too short for a programme record\n" + summary("P", 2, 1, 1)},
-    {"more findings than are shown",
-     [](Catalogue& c) { c.progs.records.resize(23, c.progs.records[1]); c.tapes.records.pop_back(); },
+    {"more findings than are shown, the last found first in the list",
+     [](Catalogue& c) {
+         c.progs.records.resize(23, c.progs.records[1]);
+         c.progs.records[0].data[7] = 3;  // on tape 3: found last, as programmes are joined in tape order
+         c.tapes.records.pop_back();
+     },
      [] {
-         std::string lines;
-         for (int i = 1; i < 21; ++i) lines += tapeless(i, 2, 17);
-         return lines + "P: 23 records listed, 23 written, 0 skipped (2 more not shown)\n";
+         std::string lines = tapeless(0, 3);
+         for (int i = 1; i < 20; ++i) lines += tapeless(i, 2, 17);
+         return lines + "P: 23 records listed, 23 written, 0 skipped (3 more not shown)\n";
      }()},
 };
 
@@ -206,6 +218,8 @@ TEST(Salvage, KeepsWhatIsIntactOfEachDamageAndReportsTheRest) {
         tapes.resize(std::min(tapes.size(), c.tapesCut));
         const Outcome outcome = runCatalogue({tapes, buildPdb(c.progs)}, true);
         EXPECT_FALSE(outcome.failure) << damage.what;
+        const bool rowsMatch = outcome.tapesCsv.substr(outcome.tapesCsv.find('\n') + 1) == damage.tapeRows + "\r\n";
+        EXPECT_TRUE(damage.tapeRows.empty() || rowsMatch) << damage.what << outcome.tapesCsv;
         EXPECT_EQ(outcome.report, test::replaceAll(test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: "), "P: ",
                                                    "CinecaseProgs.PDB: "))
             << damage.what;

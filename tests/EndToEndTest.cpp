@@ -45,7 +45,7 @@ PdbFile cornerTapes() {
         record(tapeRecord({"Ten hours", 36000, ""}), 10),
         record(tapeRecord({"Second eight", 60, "programmes on 8 carry the first one's label"}), 8),
         record(edited(tapeRecord({"No note", 120, ""}), 0xA0, 16), 12),  // kind, label and length only
-        record(tapeRecord({"Notes", 7200, "\"\"starts and ends\"\r\nCR LF, lone \r, caf\xE9, \""}), 13),
+        record(tapeRecord({"Notes", 7200, "\"\"starts and ends\"\r\nCR LF, lone \r, caf\xE9, \""}), 100),
         record(edited(tapeRecord({"Last", 60, "runs to the end of the record"}), 0xA0, 1), 14),
     };
     return file;
@@ -66,7 +66,7 @@ PdbFile cornerProgs() {
         record({}, 0x112),  // passed over
         record(progRecord({8, 1, 0, 0, 0, 0, "On the first of two eights", ""}), 0x10B),
         record(progRecord({9, 1, kSeen | kKeep | kSpeedEP, 5, 1200, palmDate(2001, 2, 3), "", "unwritten"}), 0x10C, 1),
-        record(edited(progRecord({9, 2, kSpeedLP, 3, 900, 0, "", ""}), 0xB0, 4), 0x10D),  // ends before its title
+        record(edited(progRecord({9, 2, kSpeedLP, 3, 900, 0, "", ""}), 0xB0, 2), 0x10D),  // ends at its title
         record(edited(progRecord({10, 1, 0, 0, 0, 0, "Title to the end", ""}), 0xB0, 2), 0x10E),
         record(progRecord({10, 2, 0, 0, 0, 0, "\"Quoted\", title\nline 2", "note, \"quoted\"\r\n"}), 0x10F),
         record(edited(progRecord({10, 3, 0, 0, 0, 0, "Kind B7", ""}), 0xB7), 0x110),
@@ -150,7 +150,8 @@ const std::vector<Invocation> kInvocations = {
     {"/? asks for help on Windows only; elsewhere it is a directory", {"/?"}, nullptr, test::kWindows ? 0 : 1,
      test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound, kAbsent, kAbsent},
     {"any other first argument is a directory", {"-x"}, nullptr, 1, "", "-x" + kNotFound, kAbsent, kAbsent},
-    {"--salvage without a directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"--salvage without a directory: the usage", {"--salvage"}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"--salvage and an empty directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
     {"further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
      {"$", "-h", "x"},
      [](Catalogue& c) {

@@ -116,9 +116,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup
         std::signal(SIGPIPE, SIG_DFL);
         std::signal(SIGXFSZ, SIG_DFL);
         alarm(60);
-        const auto create = [](const std::string& file) {
-            return open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        };
+        const auto create = [](const std::string& file) { return open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); };
         const int out = setup.output == StandardOutput::BrokenPipe ? pipeEnds[1] : create(outPath);
         const int err = create(errPath);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
