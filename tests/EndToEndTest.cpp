@@ -45,6 +45,7 @@ PdbFile cornerTapes() {
         record(tapeRecord({"Ten hours", 36000, ""}), 10),
         record(tapeRecord({"Second eight", 60, "programmes on 8 carry the first one's label"}), 8),
         record(edited(tapeRecord({"No note", 120, ""}), 0xA0, 16), 12),  // kind, label and length only
+        // Unique ID 100: its leading digits come to 100 exactly, where a digit-pair writer may slip.
         record(tapeRecord({"Notes", 7200, "\"\"starts and ends\"\r\nCR LF, lone \r, caf\xE9, \""}), 100),
         record(edited(tapeRecord({"Last", 60, "runs to the end of the record"}), 0xA0, 1), 14),
     };
