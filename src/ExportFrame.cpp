@@ -22,7 +22,6 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
-
 // Whether a file name can follow `directory` as it is.
 bool endsDirectory(std::string_view directory) {
     if (directory.empty()) return false;
