@@ -61,14 +61,14 @@ Bytes joinInput(const Bytes& tapes, const Bytes& progs) {
     return input;
 }
 
-Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage) {
+Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage, CsvEncoding encoding) {
     Outcome outcome;
     // Declared first, destroyed last, as in the tool: the programme list
     // refers to tape records.
     PalmDB tapesDb;
     PalmDB progsDb;
-    CsvWriter tapesCsv;
-    CsvWriter progsCsv;
+    CsvWriter tapesCsv(encoding);
+    CsvWriter progsCsv(encoding);
     DamageReport tapesDamage;
     DamageReport progsDamage;
     DamageReport* const tapesReport = salvage ? &tapesDamage : nullptr;
@@ -94,6 +94,44 @@ Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage) {
     outcome.tapesCsv = tapesCsv.pending();
     outcome.progsCsv = progsCsv.pending();
     return outcome;
+}
+
+bool isValidUtf8(std::string_view text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const std::size_t size = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                 : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
+        if (size == 0 || text.size() - at < size) return false;
+        std::uint32_t point = size == 1 ? lead : lead & (0x7F >> size);
+        for (std::size_t i = 1; i < size; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            if ((next & 0xC0) != 0x80) return false;
+            point = point << 6 | (next & 0x3F);
+        }
+        constexpr std::array<std::uint32_t, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < kSmallest[size] || (point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) return false;
+        at += size;
+    }
+    return true;
+}
+
+std::string unexpectedUtf8(const Outcome& palm, const Outcome& utf8) {
+    const auto message = [](const Outcome& outcome) {
+        return outcome.failure ? std::string(outcome.failure->message()) : std::string();
+    };
+    if (message(palm) != message(utf8) || palm.report != utf8.report || palm.tapeRows != utf8.tapeRows ||
+        palm.progRows != utf8.progRows) {
+        return "UTF-8: the run ends otherwise than in the handheld's bytes: " + message(utf8);
+    }
+    for (const auto& [bytes, text] : {std::pair{&palm.tapesCsv, &utf8.tapesCsv}, std::pair{&palm.progsCsv, &utf8.progsCsv}}) {
+        if (!isValidUtf8(*text)) return "UTF-8: a CSV text that is not valid UTF-8";
+        std::string converted(kMaxUtf8Size * bytes->size(), '\0');
+        char* end = converted.data();
+        for (const char byte : *bytes) end = putUtf8(end, byte);
+        converted.resize(static_cast<std::size_t>(end - converted.data()));
+        if (converted != *text) return "UTF-8: a CSV text that is not the handheld's bytes converted byte by byte";
+    }
+    return {};
 }
 
 std::optional<std::string> fatalCheckCondition(const std::string& message) {

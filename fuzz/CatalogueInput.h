@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Failure.h"
+#include "PalmLatin.h"
 #include "PdbWriter.h"
 
 #include <cstddef>
@@ -46,8 +47,9 @@ struct Outcome {
 // Runs the tool's sequence on the catalogue in memory: reads the tape
 // database, checks its identity, writes the tape list, then the same for the
 // programme database and the programme list; as `reelport --salvage` when
-// `salvage` is set.
-Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage = false);
+// `salvage` is set, and with the CSV files in `encoding`.
+Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage = false,
+                     CsvEncoding encoding = CsvEncoding::Palm);
 
 // Why an outcome is not one the tool may end with, or "" when it is: a
 // failure must carry one of the tool's own messages and statuses, and the CSV
@@ -59,6 +61,16 @@ std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize);
 // nothing can be salvaged, stays within the same bounds, and equals the
 // default run wherever that converts the catalogue.
 std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, std::size_t inputSize);
+
+// Why a run with the CSV files in UTF-8 is not the same run as `palm`, the
+// same catalogue's in the handheld's bytes, or "" when it is: the same ending,
+// messages and rows, and CSV files that are valid UTF-8 and equal to the
+// other run's converted byte by byte.
+std::string unexpectedUtf8(const Outcome& palm, const Outcome& utf8);
+
+// Whether `text` is well-formed UTF-8: no stray or missing continuation
+// bytes, no overlong forms, no surrogates, nothing above U+10FFFF.
+bool isValidUtf8(std::string_view text);
 
 // The condition of a fatal-check line ("Assert failed: CONDITION (at FILE,
 // line N)"), or nothing when the text is not such a line.

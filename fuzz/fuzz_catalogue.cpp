@@ -46,10 +46,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 namespace {
 
 // Runs the tool in one mode on the input, with its allocations counted.
-reelport::fuzz::Outcome countedRun(const reelport::fuzz::CatalogueInput& catalogue, bool salvage) {
+reelport::fuzz::Outcome countedRun(const reelport::fuzz::CatalogueInput& catalogue, bool salvage,
+                                   reelport::CsvEncoding encoding = reelport::CsvEncoding::Palm) {
     allocated = 0;
     counting = true;
-    reelport::fuzz::Outcome outcome = reelport::fuzz::runCatalogue(catalogue, salvage);
+    reelport::fuzz::Outcome outcome = reelport::fuzz::runCatalogue(catalogue, salvage, encoding);
     counting = false;
     return outcome;
 }
@@ -63,11 +64,16 @@ std::string allocationProblem(std::size_t size, const char* mode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // Every input runs as a default run and as a salvage run.
+    // Every input runs as a default run, in the handheld's bytes and in
+    // UTF-8, and as a salvage run.
     const reelport::fuzz::CatalogueInput catalogue = reelport::fuzz::splitInput({data, size});
     const reelport::fuzz::Outcome strict = countedRun(catalogue, false);
     std::string problem = reelport::fuzz::unexpectedOutcome(strict, size);
     if (problem.empty()) problem = allocationProblem(size, "default run");
+    if (problem.empty()) {
+        problem = reelport::fuzz::unexpectedUtf8(strict, countedRun(catalogue, false, reelport::CsvEncoding::Utf8));
+        if (problem.empty()) problem = allocationProblem(size, "UTF-8 run");
+    }
     if (problem.empty()) {
         const reelport::fuzz::Outcome salvaged = countedRun(catalogue, true);
         problem = reelport::fuzz::unexpectedSalvage(strict, salvaged, size);

@@ -11,22 +11,29 @@ namespace reelport {
 
 namespace {
 
-// Texts are scanned eight bytes at a time for the three bytes that need care
-// (NUL ends a text, a double quote is doubled, LF becomes CR LF), while the
-// eight bytes are copied. A word is loaded only where all its bytes lie in
-// the text.
+// Texts are scanned eight bytes at a time for the bytes that need care (NUL
+// ends a text, a double quote is doubled, LF becomes CR LF, and in UTF-8 every
+// byte that changes there), while the eight bytes are copied. A word is
+// loaded only where all its bytes lie in the text.
 using Word = std::uint64_t;
 constexpr std::size_t kWordSize = sizeof(Word);
 constexpr Word kLow7 = 0x7F7F7F7F7F7F7F7Fu;
+constexpr Word kHigh = ~kLow7;
 constexpr Word kQuotes = 0x2222222222222222u;
 constexpr Word kLineFeeds = 0x0A0A0A0A0A0A0A0Au;
+// 0x18 and 0x19, the handheld's ellipsis and numeric space, differ only in the lowest bit.
+constexpr Word kNotLowest = 0xFEFEFEFEFEFEFEFEu;
+constexpr Word kPalmGlyphs = 0x1818181818181818u;
 
 // The high bit of every zero byte of `x`, and of no other byte: exact, with
 // no carry between bytes, so the first marked byte is right on either byte order.
 constexpr Word zeroBytes(Word x) { return ~(((x & kLow7) + kLow7) | x | kLow7); }
 
+template <CsvEncoding kEncoding>
 constexpr Word bytesNeedingCare(Word w) {
-    return zeroBytes(w) | zeroBytes(w ^ kQuotes) | zeroBytes(w ^ kLineFeeds);
+    const Word marks = zeroBytes(w) | zeroBytes(w ^ kQuotes) | zeroBytes(w ^ kLineFeeds);
+    if constexpr (kEncoding == CsvEncoding::Utf8) return marks | (w & kHigh) | zeroBytes((w & kNotLowest) ^ kPalmGlyphs);
+    return marks;
 }
 
 // The place in memory of the first marked byte of a word loaded from there.
@@ -38,11 +45,20 @@ unsigned firstMarked(Word marks) {
     }
 }
 
-bool needsCare(char c) { return c == '\0' || c == '"' || c == '\n'; }
+template <CsvEncoding kEncoding>
+bool needsCare(char c) {
+    return c == '\0' || c == '"' || c == '\n' ||
+           (kEncoding == CsvEncoding::Utf8 && changesInUtf8(static_cast<unsigned char>(c)));
+}
 
-// Copies the text from `text` to `end` into `out`, doubling double quotes and
-// writing LF as CR LF, and stops early at a NUL; `out` has room for twice the
-// text. Returns where the text and the output stopped.
+// At most this many bytes are written for each byte of a text.
+constexpr std::size_t expansion(CsvEncoding encoding) { return encoding == CsvEncoding::Utf8 ? kMaxUtf8Size : 2; }
+
+// Copies the text from `text` to `end` into `out`, doubling double quotes,
+// writing LF as CR LF and, in UTF-8, each byte in its UTF-8 form; stops early
+// at a NUL. `out` has room for `expansion(kEncoding)` times the text. Returns
+// where the text and the output stopped.
+template <CsvEncoding kEncoding>
 std::pair<const char*, char*> quoteInto(const char* text, const char* const end, char* out) {
     // Where the current run of bytes copied unchanged began, in the text.
     const char* run = text;
@@ -51,7 +67,7 @@ std::pair<const char*, char*> quoteInto(const char* text, const char* const end,
             Word word;
             std::memcpy(&word, text, kWordSize);
             std::memcpy(out, &word, kWordSize);
-            if (const Word marks = bytesNeedingCare(word); marks != 0) {
+            if (const Word marks = bytesNeedingCare<kEncoding>(word); marks != 0) {
                 const unsigned plain = firstMarked(marks);
                 text += plain;
                 out += plain;
@@ -67,30 +83,39 @@ std::pair<const char*, char*> quoteInto(const char* text, const char* const end,
             Word word;
             std::memcpy(&word, end - kWordSize, kWordSize);
             std::memcpy(out - behind, &word, kWordSize);
-            const Word marks = bytesNeedingCare(word);
+            const Word marks = bytesNeedingCare<kEncoding>(word);
             const std::size_t plain = marks != 0 ? firstMarked(marks) - behind : kWordSize - behind;
             text += plain;
             out += plain;
         } else {
-            while (text != end && !needsCare(*text)) *out++ = *text++;
+            while (text != end && !needsCare<kEncoding>(*text)) *out++ = *text++;
         }
         if (text == end) return {text, out};
     care:
         if (*text == '\0') return {text, out};
-        *out++ = *text == '"' ? '"' : '\r';
-        *out++ = *text++;
-        run = text;
+        if (*text == '"' || *text == '\n') {
+            *out++ = *text == '"' ? '"' : '\r';
+            *out++ = *text;
+        } else {
+            out = putUtf8(out, *text);
+        }
+        run = ++text;
     }
+}
+
+std::pair<const char*, char*> quoteInto(CsvEncoding encoding, const char* text, const char* end, char* out) {
+    return encoding == CsvEncoding::Utf8 ? quoteInto<CsvEncoding::Utf8>(text, end, out)
+                                         : quoteInto<CsvEncoding::Palm>(text, end, out);
 }
 
 }  // namespace
 
-CsvWriter::CsvWriter(const std::string& path) : CsvWriter() {
+CsvWriter::CsvWriter(const std::string& path, CsvEncoding encoding) : CsvWriter(encoding) {
     path_ = path;
     file_ = createOutputFile(path);
 }
 
-CsvWriter::CsvWriter() = default;
+CsvWriter::CsvWriter(CsvEncoding encoding) : encoding_(encoding) {}
 
 CsvWriter::~CsvWriter() {
     if (file_ && used_ > 0) {
@@ -99,25 +124,17 @@ CsvWriter::~CsvWriter() {
     }
 }
 
-void CsvWriter::writeLines(std::string_view text) {
-    for (auto lineEnd = text.find('\n'); lineEnd != std::string_view::npos; lineEnd = text.find('\n')) {
-        put(text.substr(0, lineEnd));
-        put("\r\n");
-        text.remove_prefix(lineEnd + 1);
-    }
-    put(text);
-}
-
 std::size_t CsvWriter::writeQuoted(std::string_view text) {
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    // Room for the whole field even when every byte doubles, for any text
-    // but a huge one, which goes in pieces.
-    constexpr std::size_t kPieceSize = kBufferSize / 2 - 1;
-    if (text.size() < kPieceSize) {
-        char* out = reserve(2 * text.size() + 2);
+    // Room for the whole field even when every byte grows to its largest,
+    // for any text but a huge one, which goes in pieces.
+    const std::size_t growth = expansion(encoding_);
+    const std::size_t pieceSize = kBufferSize / growth - 1;
+    if (text.size() < pieceSize) {
+        char* out = reserve(growth * text.size() + 2);
         *out++ = '"';
-        const auto [stopped, outEnd] = quoteInto(begin, end, out);
+        const auto [stopped, outEnd] = quoteInto(encoding_, begin, end, out);
         *outEnd = '"';
         commit(outEnd + 1);
         return static_cast<std::size_t>(stopped - begin);
@@ -125,8 +142,9 @@ std::size_t CsvWriter::writeQuoted(std::string_view text) {
     put('"');
     const char* at = begin;
     while (at != end) {
-        const char* const pieceEnd = at + std::min<std::size_t>(static_cast<std::size_t>(end - at), kPieceSize);
-        const auto [stopped, outEnd] = quoteInto(at, pieceEnd, reserve(2 * static_cast<std::size_t>(pieceEnd - at)));
+        const char* const pieceEnd = at + std::min<std::size_t>(static_cast<std::size_t>(end - at), pieceSize);
+        const auto [stopped, outEnd] =
+            quoteInto(encoding_, at, pieceEnd, reserve(growth * static_cast<std::size_t>(pieceEnd - at)));
         commit(outEnd);
         at = stopped;
         if (at != pieceEnd) break;  // a NUL ends the text
@@ -135,9 +153,9 @@ std::size_t CsvWriter::writeQuoted(std::string_view text) {
     return static_cast<std::size_t>(at - begin);
 }
 
-std::string CsvWriter::prepareQuoted(std::string_view text) {
-    std::string prepared(2 * text.size() + 2, '"');
-    const char* const end = quoteInto(text.data(), text.data() + text.size(), &prepared[1]).second;
+std::string CsvWriter::prepareQuoted(std::string_view text) const {
+    std::string prepared(expansion(encoding_) * text.size() + 2, '"');
+    const char* const end = quoteInto(encoding_, text.data(), text.data() + text.size(), &prepared[1]).second;
     prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
     prepared.back() = '"';
     return prepared;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Files.h"
+#include "PalmLatin.h"
 
 #include <algorithm>
 #include <array>
@@ -18,32 +19,39 @@
 namespace reelport {
 
 // Writes CSV text to a file. Every LF byte is written as CR LF, the line ends
-// and any LF inside a text alike; no other byte is changed. All text goes
-// through one fixed buffer that is written out whenever it fills, so a row
-// costs no allocation and the file sees a few large writes.
+// and any LF inside a text alike; in UTF-8 every byte that is not plain ASCII
+// is written in its UTF-8 form (PalmLatin.h); no other byte is changed. All
+// text goes through one fixed buffer that is written out whenever it fills,
+// so a row costs no allocation and the file sees a few large writes.
 class CsvWriter {
 public:
     // Creates or empties the file; a failure to open it ends the run.
-    explicit CsvWriter(const std::string& path);
+    explicit CsvWriter(const std::string& path, CsvEncoding encoding = CsvEncoding::Palm);
     // Keeps all text in memory only (tests and fuzzing).
-    CsvWriter();
+    explicit CsvWriter(CsvEncoding encoding = CsvEncoding::Palm);
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
     // A writer not closed (a run ended by a failure) still writes out what it
     // holds, so a file cut short keeps the rows written before the failure.
     ~CsvWriter();
 
+    CsvEncoding encoding() const { return encoding_; }
+
     void write(std::string_view text) {
         // Most texts hold no line break: they are copied as they are.
-        if (text.find('\n') == std::string_view::npos) {
+        if (encoding_ == CsvEncoding::Palm && text.find('\n') == std::string_view::npos) {
             put(text);
         } else {
-            writeLines(text);
+            for (const char c : text) write(c);
         }
     }
     void write(char c) {
         if (c == '\n') put('\r');
-        put(c);
+        if (encoding_ == CsvEncoding::Utf8 && changesInUtf8(static_cast<unsigned char>(c))) {
+            commit(putUtf8(reserve(kMaxUtf8Size), c));
+        } else {
+            put(c);
+        }
     }
 
     // Writes `text` up to its first NUL as one quoted field: enclosed in double
@@ -53,7 +61,7 @@ public:
 
     // The bytes `writeQuoted(text)` writes, for a field written on many rows
     // (a category name); `writePrepared` writes them.
-    static std::string prepareQuoted(std::string_view text);
+    std::string prepareQuoted(std::string_view text) const;
     void writePrepared(std::string_view prepared) { put(prepared); }
 
     // Room for `size` bytes, at most the buffer's size, that the caller
@@ -89,10 +97,10 @@ private:
         }
     }
     void putInPieces(std::string_view bytes);
-    void writeLines(std::string_view text);
     // Writes the buffer out to the file, or keeps it in memory.
     void emptyBuffer();
 
+    CsvEncoding encoding_;
     std::string path_;
     OutputFile file_;
     // Text is written out in blocks of this size.

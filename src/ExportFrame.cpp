@@ -86,15 +86,15 @@ void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t inde
     damage->alterRecord(index, record.uniqueId, "its texts do not end inside the record: written as far as they go");
 }
 
-CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo) {
+CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo, const CsvWriter& out) {
     for (unsigned index = 0; index < fields_.size(); ++index) {
-        fields_[index] = CsvWriter::prepareQuoted(categoryName(appInfo, index));
+        fields_[index] = out.prepareQuoted(categoryName(appInfo, index));
     }
 }
 
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
-               DamageReport* damage) {
+               DamageReport* damage, CsvEncoding encoding) {
     db.read(composePath(directory, databaseName), damage);
     checkIdentity(db, damage);
 
@@ -104,7 +104,7 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
     for (const std::string_view database : {kTapesDatabase, kProgsDatabase}) {
         refuseToReplaceInput(csvPath, composePath(directory, database));
     }
-    CsvWriter csv(csvPath);
+    CsvWriter csv(csvPath, encoding);
     const int rows = writeRows(db, csv, damage);
     csv.close();
 

@@ -78,10 +78,10 @@ void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t inde
 std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned index);
 
 // The 16 category names as the quoted fields of a row, prepared once per
-// export: a record's category index picks one.
+// export for `out`: a record's category index picks one.
 class CategoryFields {
 public:
-    explicit CategoryFields(std::span<const std::uint8_t> appInfo);
+    CategoryFields(std::span<const std::uint8_t> appInfo, const CsvWriter& out);
     std::string_view operator[](unsigned index) const { return fields_[index]; }
 
 private:
@@ -92,11 +92,11 @@ private:
 using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out, DamageReport* damage)>;
 
 // One export from start to end: reads `databaseName` in `directory` into `db`,
-// checks its identity, writes `csvName` beside it with `writeRows` (unless
-// that name is one of the two databases), and prints the closing line
-// "<count> <noun> exported to <csv path>" on `console`.
+// checks its identity, writes `csvName` beside it in `encoding` with
+// `writeRows` (unless that name is one of the two databases), and prints the
+// closing line "<count> <noun> exported to <csv path>" on `console`.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
-               DamageReport* damage = nullptr);
+               DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);
 
 }  // namespace reelport

@@ -13,13 +13,15 @@ namespace reelport {
 // Reads "CinecaseTapes.PDB" in `directory` into `tapesDb` and writes
 // "CinecaseTapes.CSV" beside it: one row per tape record, in file order. With
 // `damage`, a salvage run: what is damaged is skipped and reported there.
-void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage = nullptr);
+// In `encoding`: the handheld's bytes as they are, or UTF-8.
+void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage = nullptr,
+                 CsvEncoding encoding = CsvEncoding::Palm);
 
 // Reads "CinecaseProgs.PDB" into `progsDb` and writes "CinecaseProgs.CSV": one
 // row per programme record, grouped by tape, each carrying the label of its
 // tape from `tapesDb`, which `exportTapes` has read.
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
-                 DamageReport* damage = nullptr);
+                 DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);
 
 // The CSV text of each export (header line, rows, empty closing line) for
 // databases already read; each returns the number of rows. A record too

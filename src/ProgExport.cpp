@@ -187,7 +187,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     out.write(kHeaderLine);
     const Keys progs = sortedProgs(progsDb, damage);
     const Keys tapes = tapesByUniqueId(tapesDb);
-    const CategoryFields categories(progsDb.appInfo());
+    const CategoryFields categories(progsDb.appInfo(), out);
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
     // all, and a run of programmes on one tape shares its look-up.
@@ -227,11 +227,11 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
 }
 
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
-                 DamageReport* damage) {
+                 DamageReport* damage, CsvEncoding encoding) {
     runExport(
         directory, kProgsDatabase, kProgsCsv, "progs", progsDb, console,
         [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* report) { return writeProgList(db, tapesDb, out, report); },
-        damage);
+        damage, encoding);
 }
 
 }  // namespace reelport

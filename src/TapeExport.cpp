@@ -58,7 +58,7 @@ RecordFit tapeFit(const RecordEntry& entry) { return fitOf(entry, kTapeKind, kMi
 
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
-    const CategoryFields categories(tapesDb.appInfo());
+    const CategoryFields categories(tapesDb.appInfo(), out);
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
@@ -80,8 +80,9 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     return rows;
 }
 
-void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage) {
-    runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList, damage);
+void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage,
+                 CsvEncoding encoding) {
+    runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList, damage, encoding);
 }
 
 }  // namespace reelport

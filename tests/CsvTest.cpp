@@ -32,27 +32,65 @@ TEST(WriteQuotedField, FollowsTheCsvRules) {
 }
 
 // Texts are copied a word at a time while the writer looks for the bytes that
-// need care: every place of a NUL, quote or line feed (and of the bytes
-// that differ from them in the high bit only) against the words'
-// edges, in texts of every length up to two and a half words, across a block
-// edge too, must give what a plain byte-by-byte writer gives.
+// need care: every place of a NUL, quote or line feed, in UTF-8 of a byte that
+// changes there (and of the bytes that differ from them in one bit only)
+// against the words' edges, in texts of every length up to two and a half
+// words, across a block edge too, must give what a plain byte-by-byte writer gives.
 TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
-    for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
-        CsvWriter out;
-        std::string expected(lead, '.');
-        out.write(expected);
-        for (std::size_t length = 0; length <= 19; ++length) {
-            for (std::size_t at = 0; at <= length; ++at) {
-                for (const char special : {'\0', '"', '\n', 'x', '\x80', '\xA2', '\x8A'}) {
-                    std::string text;
-                    for (std::size_t i = 0; i < length; ++i) text += i == at ? special : i == at + 5 ? '"' : 'a';
-                    const std::string taken = text.substr(0, text.find('\0'));
-                    expected += '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
-                    ASSERT_EQ(writeQuotedField(out, text, kWholeText), taken.size()) << text;
+    for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
+        for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
+            CsvWriter out(encoding);
+            std::string expected(lead, '.');
+            out.write(expected);
+            for (std::size_t length = 0; length <= 19; ++length) {
+                for (std::size_t at = 0; at <= length; ++at) {
+                    for (const char special : {'\0', '"', '\n', 'x', '\x80', '\xA2', '\x8A', '\x18', '\x19', '\x1A',
+                                               '\x08', '\x7F', '\xFF'}) {
+                        std::string text;
+                        for (std::size_t i = 0; i < length; ++i) text += i == at ? special : i == at + 5 ? '"' : 'a';
+                        const std::string taken = text.substr(0, text.find('\0'));
+                        const std::string field =
+                            '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
+                        expected += encoding == CsvEncoding::Utf8 ? test::palmToUtf8(field) : field;
+                        ASSERT_EQ(writeQuotedField(out, text, kWholeText), taken.size()) << text;
+                    }
                 }
             }
+            EXPECT_TRUE(out.pending() == expected) << lead;
         }
-        EXPECT_TRUE(out.pending() == expected) << lead;
+    }
+}
+
+// Every byte of the handheld's character set, as a text, as a prepared
+// field, as a bare character (a rating), and inside a text longer than a
+// block, comes out in UTF-8 as the table of characters says; the default
+// keeps it as it is.
+TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) all += static_cast<char>(byte);
+    const std::string field = '"' + test::replaceAll(test::replaceAll(all, "\"", "\"\""), "\n", "\r\n") + '"';
+    for (int byte = 1; byte < 256; ++byte) {
+        const std::string text(1, static_cast<char>(byte));
+        SCOPED_TRACE(byte);
+        CsvWriter utf8(CsvEncoding::Utf8);
+        utf8.write(text[0]);
+        EXPECT_EQ(utf8.pending(), byte == '\n' ? "\r\n" : test::palmToUtf8(text));
+    }
+    // A text of more than a block goes in pieces, each of which may triple.
+    std::string huge;
+    while (huge.size() < 200000) huge += all;
+    for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
+        const auto expected = [&](const std::string& palm) {
+            return encoding == CsvEncoding::Utf8 ? test::palmToUtf8(palm) : palm;
+        };
+        CsvWriter out(encoding);
+        writeQuotedField(out, all, kWholeText);
+        EXPECT_EQ(out.pending(), expected(field));
+        EXPECT_EQ(out.prepareQuoted(all), expected(field));
+        CsvWriter large(encoding);
+        writeQuotedField(large, huge, kWholeText);
+        const std::string text = large.pending();
+        EXPECT_TRUE(text == expected('"' + test::replaceAll(test::replaceAll(huge, "\"", "\"\""), "\n", "\r\n") + '"'));
     }
 }
 

@@ -27,6 +27,37 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
     return text;
 }
 
+std::string palmToUtf8(std::string_view palm) {
+    // Bytes 0x80 to 0xFF, eight to a line: Windows-1252, its five gaps filled
+    // with the card suits 0x8D, 0x8F, 0x90 and the bare code points 0x81, 0x9D.
+    static const std::vector<std::string> high = [] {
+        const std::string characters =
+            "€\u0081‚ƒ„…†‡" "ˆ‰Š‹Œ♦Ž♥" "♠‘’“”•–—" "˜™š›œ\u009DžŸ"
+            "\u00A0¡¢£¤¥¦§" "¨©ª«¬\u00AD®¯" "°±²³´µ¶·" "¸¹º»¼½¾¿"
+            "ÀÁÂÃÄÅÆÇ" "ÈÉÊËÌÍÎÏ" "ÐÑÒÓÔÕÖ×" "ØÙÚÛÜÝÞß"
+            "àáâãäåæç" "èéêëìíîï" "ðñòóôõö÷" "øùúûüýþÿ";
+        std::vector<std::string> forms;
+        for (std::size_t at = 0; at < characters.size();) {
+            // A character's first byte tells its length in UTF-8.
+            const auto lead = static_cast<unsigned char>(characters[at]);
+            const std::size_t size = lead >= 0xE0 ? 3 : 2;
+            forms.push_back(characters.substr(at, size));
+            at += size;
+        }
+        if (forms.size() != 128) throw std::logic_error("the table of bytes 0x80 to 0xFF is not whole");
+        return forms;
+    }();
+    std::string utf8;
+    for (const char c : palm) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == 0x18) utf8 += "…";  // the handheld's ellipsis
+        else if (byte == 0x19) utf8 += "\u2007";  // its numeric space
+        else if (byte < 0x80) utf8 += c;
+        else utf8 += high[byte - 0x80];
+    }
+    return utf8;
+}
+
 std::string console(std::string text) { return kWindows ? replaceAll(std::move(text), "\n", "\r\n") : text; }
 
 TempDir::TempDir() {

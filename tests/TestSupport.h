@@ -24,6 +24,10 @@ inline constexpr char kSeparator = '/';
 #endif
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);
+
+// The UTF-8 form of a text in the handheld's character set, byte by byte,
+// from a table of the characters themselves, independent of the tool's.
+std::string palmToUtf8(std::string_view palm);
 // `text` as the tool's standard output and standard error write it.
 std::string console(std::string text);
 
