@@ -3,11 +3,11 @@
 // "CinecaseTapes.PDB" and "CinecaseProgs.PDB", to "CinecaseTapes.CSV" and
 // "CinecaseProgs.CSV" in the same directory.
 //
-// Exit status: 0 both files written, or help or version shown; 1 usage shown,
-// a file cannot be opened or written, standard output cannot be written, or a
-// database of another application or version; 2 a damaged database (a fatal
-// check failed); 3 with --salvage, both files written with damaged parts
-// skipped.
+// Exit status: 0 both files written, or help or version shown; 1 usage shown
+// (also for an unknown option), a file cannot be opened or written, standard
+// output cannot be written, or a database of another application or version;
+// 2 a damaged database (a fatal check failed); 3 with --salvage, both files
+// written with damaged parts skipped.
 #include "Exports.h"
 #include "Failure.h"
 #include "Files.h"
@@ -25,6 +25,9 @@ namespace {
 constexpr std::string_view kUsage =
     "Reelport v 1.2 - Cinecase catalogue to CSV export, by the Reelport developers <reelport@example.org>\n"
     "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n"
+    "    --salvage  writes what is intact of a damaged catalogue, and reports the rest\n"
+    "    --utf8     writes the CSV texts in UTF-8\n"
+    "    --version  gives the program's version\n"
     "\n";
 
 #ifdef _WIN32
@@ -34,27 +37,46 @@ constexpr bool kWindows = false;
 #endif
 
 // What the command line asks for.
-enum class Action { Usage, Help, Version, Export, Salvage };
+enum class Action { Usage, UnknownOption, Help, Version, Export };
 
 struct CommandLine {
     Action action = Action::Usage;
-    std::string directory;  // for Export and Salvage
+    std::string argument;  // the directory to export, or the unknown option
+    bool salvage = false;
+    reelport::CsvEncoding encoding = reelport::CsvEncoding::Palm;
 };
 
-// Only a first argument that is exactly one of the options below is taken as
-// an option; any other names the directory, so a directory called "-h" is
-// reached as "./-h". "--salvage" takes the directory as the second argument.
-// Arguments after the directory are ignored; an empty one names no directory.
+// Options come before the directory, in any order, and "--" ends them. The
+// first other argument is the directory, whatever it looks like; arguments
+// after it are ignored. Help, version or an unknown option (any other
+// argument that starts with "-" in an option's place) decides at once, so
+// the first of them is the one answered. A directory that starts with "-" is
+// reached as "./-x" or "-- -x".
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
-    if (arguments.empty() || arguments.front().empty()) return {Action::Usage, {}};
-    const std::string& first = arguments.front();
-    if (first == "-h" || first == "--help" || (kWindows && first == "/?")) return {Action::Help, {}};
-    if (first == "--version") return {Action::Version, {}};
-    if (first == "--salvage") {
-        if (arguments.size() < 2 || arguments[1].empty()) return {Action::Usage, {}};
-        return {Action::Salvage, arguments[1]};
+    CommandLine commandLine;
+    auto argument = arguments.begin();
+    for (; argument != arguments.end(); ++argument) {
+        const std::string& option = *argument;
+        if (option == "-h" || option == "--help" || (kWindows && option == "/?")) return {Action::Help, {}};
+        if (option == "--version") return {Action::Version, {}};
+        if (option == "--salvage") {
+            commandLine.salvage = true;
+        } else if (option == "--utf8") {
+            commandLine.encoding = reelport::CsvEncoding::Utf8;
+        } else if (option == "--") {
+            ++argument;
+            break;
+        } else if (option.starts_with('-')) {
+            return {Action::UnknownOption, option};
+        } else {
+            break;
+        }
     }
-    return {Action::Export, first};
+    // No directory, or an empty one, names none.
+    if (argument == arguments.end() || argument->empty()) return {Action::Usage, {}};
+    commandLine.action = Action::Export;
+    commandLine.argument = *argument;
+    return commandLine;
 }
 
 int run(const std::vector<std::string>& arguments) {
@@ -67,6 +89,9 @@ int run(const std::vector<std::string>& arguments) {
     const CommandLine commandLine = parseCommandLine(arguments);
     int status = reelport::kStatusSuccess;
     switch (commandLine.action) {
+    case Action::UnknownOption:
+        std::fputs(("Unknown option: " + commandLine.argument + "\n").c_str(), stderr);
+        [[fallthrough]];
     case Action::Usage:
         console.write(kUsage);
         status = reelport::kStatusRefused;
@@ -77,15 +102,15 @@ int run(const std::vector<std::string>& arguments) {
     case Action::Version:
         console.write(kUsage.substr(0, kUsage.find('\n') + 1));
         break;
-    case Action::Export:
-        reelport::exportTapes(commandLine.directory, tapesDb, console);
-        reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console);
-        break;
-    case Action::Salvage: {
+    case Action::Export: {
+        // A salvage run collects what it finds damaged in each database.
         reelport::DamageReport tapesDamage;
         reelport::DamageReport progsDamage;
-        reelport::exportTapes(commandLine.directory, tapesDb, console, &tapesDamage);
-        reelport::exportProgs(commandLine.directory, progsDb, tapesDb, console, &progsDamage);
+        const std::string& directory = commandLine.argument;
+        reelport::exportTapes(directory, tapesDb, console, commandLine.salvage ? &tapesDamage : nullptr,
+                              commandLine.encoding);
+        reelport::exportProgs(directory, progsDb, tapesDb, console, commandLine.salvage ? &progsDamage : nullptr,
+                              commandLine.encoding);
         if (!tapesDamage.empty() || !progsDamage.empty()) status = reelport::kStatusSalvaged;
         break;
     }

@@ -1,31 +1,34 @@
 # SPDX-License-Identifier: MIT
 # Converts the sample catalogue with the Linux build and with the Windows
-# build (under Wine) in two scratch folders and requires the CSV files of
-# both to be the same byte for byte. Run with cmake -DLINUX_REELPORT=...
-# -DWINDOWS_REELPORT=... -DWINE=... -DSAMPLE_DIR=... -DSCRATCH=... -P.
-file(REMOVE_RECURSE "${SCRATCH}")
-foreach(platform linux windows)
-  file(MAKE_DIRECTORY "${SCRATCH}/${platform}")
-  file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB"
-       DESTINATION "${SCRATCH}/${platform}")
-endforeach()
+# build (under Wine) in two scratch folders, in the handheld's bytes and in
+# UTF-8, and requires the CSV files of both to be the same byte for byte.
+# Run with cmake -DLINUX_REELPORT=... -DWINDOWS_REELPORT=... -DWINE=...
+# -DSAMPLE_DIR=... -DSCRATCH=... -P.
+foreach(option "" "--utf8")
+  file(REMOVE_RECURSE "${SCRATCH}")
+  foreach(platform linux windows)
+    file(MAKE_DIRECTORY "${SCRATCH}/${platform}")
+    file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB"
+         DESTINATION "${SCRATCH}/${platform}")
+  endforeach()
 
-execute_process(COMMAND "${LINUX_REELPORT}" "${SCRATCH}/linux" RESULT_VARIABLE linuxStatus OUTPUT_QUIET)
-execute_process(COMMAND "${WINE}" "${WINDOWS_REELPORT}" "Z:${SCRATCH}/windows"
-                RESULT_VARIABLE windowsStatus OUTPUT_QUIET)
-if(NOT linuxStatus EQUAL 0 OR NOT windowsStatus EQUAL 0)
-  message(FATAL_ERROR "conversion failed: Linux ${linuxStatus}, Windows ${windowsStatus}")
-endif()
+  execute_process(COMMAND "${LINUX_REELPORT}" ${option} "${SCRATCH}/linux" RESULT_VARIABLE linuxStatus OUTPUT_QUIET)
+  execute_process(COMMAND "${WINE}" "${WINDOWS_REELPORT}" ${option} "Z:${SCRATCH}/windows"
+                  RESULT_VARIABLE windowsStatus OUTPUT_QUIET)
+  if(NOT linuxStatus EQUAL 0 OR NOT windowsStatus EQUAL 0)
+    message(FATAL_ERROR "conversion ${option} failed: Linux ${linuxStatus}, Windows ${windowsStatus}")
+  endif()
 
-foreach(csv CinecaseTapes.CSV CinecaseProgs.CSV)
-  file(SIZE "${SCRATCH}/linux/${csv}" size)
-  if(size EQUAL 0)
-    message(FATAL_ERROR "${csv} is empty")
-  endif()
-  execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${SCRATCH}/linux/${csv}" "${SCRATCH}/windows/${csv}"
-                  RESULT_VARIABLE differ)
-  if(NOT differ EQUAL 0)
-    message(FATAL_ERROR "${csv} differs between the Linux and the Windows build")
-  endif()
-  message(STATUS "${csv}: ${size} bytes, the same from both builds")
+  foreach(csv CinecaseTapes.CSV CinecaseProgs.CSV)
+    file(SIZE "${SCRATCH}/linux/${csv}" size)
+    if(size EQUAL 0)
+      message(FATAL_ERROR "${csv} is empty")
+    endif()
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${SCRATCH}/linux/${csv}" "${SCRATCH}/windows/${csv}"
+                    RESULT_VARIABLE differ)
+    if(NOT differ EQUAL 0)
+      message(FATAL_ERROR "${csv} ${option} differs between the Linux and the Windows build")
+    endif()
+    message(STATUS "${csv} ${option}: ${size} bytes, the same from both builds")
+  endforeach()
 endforeach()

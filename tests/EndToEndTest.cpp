@@ -47,6 +47,8 @@ PdbFile cornerTapes() {
         record(edited(tapeRecord({"No note", 120, ""}), 0xA0, 16), 12),  // kind, label and length only
         // Unique ID 100: its leading digits come to 100 exactly, where a digit-pair writer may slip.
         record(tapeRecord({"Notes", 7200, "\"\"starts and ends\"\r\nCR LF, lone \r, caf\xE9, \""}), 100),
+        // The handheld's own glyphs and the gaps of Windows-1252, in a label and in a note.
+        record(tapeRecord({"Suits \x8D\x8F\x90\x18", 60, "\x19\x81\x9D\x80\x7F\x01"}), 101),
         record(edited(tapeRecord({"Last", 60, "runs to the end of the record"}), 0xA0, 1), 14),
     };
     return file;
@@ -54,7 +56,7 @@ PdbFile cornerTapes() {
 
 PdbFile cornerProgs() {
     PdbFile file;
-    file.appInfo = categoryBlock({"Unfiled", "Film", "0123456789ABCDEF", "Next"});
+    file.appInfo = categoryBlock({"Unfiled", "Film \x85\xE9", "0123456789ABCDEF", "Next"});
     file.records = {
         record(progRecord({0xFFFFFF, 1, kSeen | kKeep | 3, 9, 65535, 0xFFFF, "Longest", "speed ??"}), 0x101, 0x92),
         record(progRecord({0x010203, 65535, kSpeedSP, 255, 5400, 0, "Last on its tape", ""}), 0x102),
@@ -62,7 +64,8 @@ PdbFile cornerProgs() {
         record(tapeRecord({"a tape", 0, ""}), 0x111),  // passed over
         record(progRecord({0x010203, 1, kSpeedEP, 207, 5400, palmDate(1999, 12, 31), "First on its tape", ""}), 0x104),
         record(progRecord({0x010203, 256, kSeen, 1, 0, palmDate(2000, 1, 1), "Order 256 again", ""}), 0x105),
-        record(progRecord({6, 1, 0, 0, 0, 0, "On another kind of record", ""}), 0x109),
+        // A rating of 232 is written as the byte 0x18, the handheld's ellipsis.
+        record(progRecord({6, 1, 0, 232, 0, 0, "On another kind of record", ""}), 0x109),
         record(progRecord({7, 1, 0, 0, 0, 0, "On an empty record", ""}), 0x10A),
         record({}, 0x112),  // passed over
         record(progRecord({8, 1, 0, 0, 0, 0, "On the first of two eights", ""}), 0x10B),
@@ -116,10 +119,14 @@ struct Invocation {
 
 const std::string kUsage =
     "Reelport v 1.2 - Cinecase catalogue to CSV export, by the Reelport developers <reelport@example.org>\n"
-    "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n\n";
-const std::string kTapesLine = "  11 tapes exported to $|CinecaseTapes.CSV\n";
+    "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n"
+    "    --salvage  writes what is intact of a damaged catalogue, and reports the rest\n"
+    "    --utf8     writes the CSV texts in UTF-8\n"
+    "    --version  gives the program's version\n\n";
+const std::string kTapesLine = "  12 tapes exported to $|CinecaseTapes.CSV\n";
 const std::string kBothLines = kTapesLine + "  46 progs exported to $|CinecaseProgs.CSV\n";
 const std::string kTapes = "=corners-tapes", kProgs = "=corners-progs";
+const std::string kUtf8 = "@utf8";  // appended: the expected file in UTF-8
 const std::string kNotFound = "|CinecaseTapes.PDB: No such file or directory\n";
 const std::string kDirectoryError = test::kWindows ? "Permission denied\n" : "Is a directory\n";
 const std::string kTooLong = (test::kWindows ? "$|" : "/tmp/") + std::string(5000, 'd');
@@ -150,9 +157,35 @@ const std::vector<Invocation> kInvocations = {
      kAbsent, kAbsent},
     {"/? asks for help on Windows only; elsewhere it is a directory", {"/?"}, nullptr, test::kWindows ? 0 : 1,
      test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound, kAbsent, kAbsent},
-    {"any other first argument is a directory", {"-x"}, nullptr, 1, "", "-x" + kNotFound, kAbsent, kAbsent},
+    {"an unknown option is refused, not taken for a directory", {"-x", "$"}, nullptr, 1, kUsage,
+     "Unknown option: -x\n", kAbsent, kAbsent},
+    {"a misspelt option", {"--salvage", "--utf-8", "$"}, nullptr, 1, kUsage, "Unknown option: --utf-8\n", kAbsent,
+     kAbsent},
+    {"a lone dash is no directory either", {"-"}, nullptr, 1, kUsage, "Unknown option: -\n", kAbsent, kAbsent},
+    {"the first of help, version and an unknown option decides", {"-s", "-h"}, nullptr, 1, kUsage,
+     "Unknown option: -s\n", kAbsent, kAbsent},
+    {"help among other options: nothing else runs", {"--utf8", "--salvage", "--help", "$"}, nullptr, 0, kUsage, "",
+     kAbsent, kAbsent},
+    {"version before help", {"--salvage", "--version", "-h"}, nullptr, 0, kUsage.substr(0, kUsage.find('\n') + 1),
+     "", kAbsent, kAbsent},
+    {"-- ends the options: a directory named -x", {"--utf8", "--", "-x"}, nullptr, 1, "", "-x" + kNotFound, kAbsent,
+     kAbsent},
+    {"options after the directory are ignored", {"$", "--utf8", "-x"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
     {"--salvage without a directory: the usage", {"--salvage"}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
     {"--salvage and an empty directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
+    {"options and -- without a directory: the usage", {"--utf8", "--salvage", "--"}, nullptr, 1, kUsage, "", kAbsent,
+     kAbsent},
+    {"--utf8: both lists in UTF-8, the console as it is", {"--utf8", "$"}, nullptr, 0, kBothLines, "", kTapes + kUtf8,
+     kProgs + kUtf8},
+    {"--utf8 --salvage: a salvage run in UTF-8", {"--utf8", "--salvage", "$"},
+     [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 3, kBothLines,
+     "$|CinecaseProgs.PDB: type is not DATA (wrong PDB type): read all the same\n"
+     "$|CinecaseProgs.PDB: 49 records listed, 46 written, 0 skipped\n", kTapes + kUtf8, kProgs + kUtf8},
+    {"--salvage --utf8: the same in the other order", {"--salvage", "--utf8", "$"}, nullptr, 0, kBothLines, "",
+     kTapes + kUtf8, kProgs + kUtf8},
+    {"--utf8 on a damaged catalogue: the rows before the failure stay, in UTF-8", {"--utf8", "$"},
+     [](Catalogue& c) { c.progs.records.push_back(record(progRecord({0x80000000u, 0, 0, 0, 0, 0, "No tape", ""}), 0x300)); },
+     2, kTapesLine, test::fatal("no matching tape for record"), kTapes + kUtf8, kProgs + "-cut" + kUtf8},
     {"further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
      {"$", "-h", "x"},
      [](Catalogue& c) {
@@ -255,8 +288,11 @@ std::string expand(const std::string& text, const std::string& directory) {
 
 // "=NAME": tests/expected/NAME.expected; "=NAME-cut": the same cut short by a
 // failure (without its closing empty line); "=NAME:N": its first N bytes.
-void expectCsv(const std::string& path, const std::string& expected) {
+// Any of these followed by "@utf8": that text in UTF-8.
+void expectCsv(const std::string& path, std::string expected) {
     if (expected == kAny) return;
+    const bool utf8 = expected.ends_with(kUtf8);
+    if (utf8) expected.resize(expected.size() - kUtf8.size());
     std::string text = expected;
     if (expected != kAbsent && expected[0] == '=') {
         const std::size_t colon = expected.find(':');
@@ -265,6 +301,7 @@ void expectCsv(const std::string& path, const std::string& expected) {
         text = test::readFile(REELPORT_EXPECTED_DIR "/" + name + ".expected");
         text.resize(colon != std::string::npos ? std::stoul(expected.substr(colon + 1)) : text.size() - (cut ? 2 : 0));
     }
+    if (utf8) text = test::palmToUtf8(text);
     EXPECT_EQ(fs::exists(fs::symlink_status(test::utf8Path(path))) ? test::readFile(path) : kAbsent, text) << path;
 }
 

@@ -132,9 +132,9 @@ faults=$(cat <<'EOF'
 @ src/CsvWriter.cpp | the last word of a text may start one byte before the run copied unchanged
 - if (text != end && end - run >= static_cast<std::ptrdiff_t>(kWordSize)) {
 + if (text != end && end - run + 1 >= static_cast<std::ptrdiff_t>(kWordSize)) {
-@ src/CsvWriter.cpp | a line break in a written text comes out as LF alone
-- put("\r\n");
-+ put("\n");
+@ src/CsvWriter.h | a line break in a written text (a header line) comes out as LF alone
+- if (encoding_ == CsvEncoding::Palm && text.find('\n') == std::string_view::npos) {
++ if (encoding_ == CsvEncoding::Palm) {
 @ src/CsvWriter.cpp | write errors of a CSV file ignored
 - std::fwrite(buffer_.get(), 1, size, file_.get()) != size
 + std::fwrite(buffer_.get(), 1, size, file_.get()) > size
@@ -229,9 +229,51 @@ faults=$(cat <<'EOF'
 @ src/main.cpp | usage ends with status 0
 - status = reelport::kStatusRefused;
 +
-@ src/main.cpp | --salvage alone reads a second argument that is not there
-- if (arguments.size() < 2 || arguments[1].empty())
-+ if (arguments.size() < 1 || arguments[1].empty())
+@ src/main.cpp | an empty directory after the options taken for a directory
+- if (argument == arguments.end() || argument->empty())
++ if (argument == arguments.end())
+@ src/main.cpp | -- does not end the options: it is taken for the directory
+- ++argument;
++
+@ src/main.cpp | an unknown option of one dash taken for the directory
+- } else if (option.starts_with('-')) {
++ } else if (option.starts_with("--")) {
+@ src/main.cpp | --utf8 does nothing
+- commandLine.encoding = reelport::CsvEncoding::Utf8;
++
+@ src/ExportFrame.cpp | the CSV files written in the handheld's bytes whatever the option
+- CsvWriter csv(csvPath, encoding);
++ CsvWriter csv(csvPath);
+@ src/PalmLatin.h | the diamond and the heart swapped
+- 0x2666, 0x017D, 0x2665
++ 0x2665, 0x017D, 0x2666
+@ src/PalmLatin.h | the numeric space written as a plain blank
+- points[0x19] = 0x2007;
++ points[0x19] = 0x0020;
+@ src/PalmLatin.h | 0x9D taken as y with acute accent
+- 0x009D, 0x017E
++ 0x00FD, 0x017E
+@ src/PalmLatin.h | code points from U+0800 to U+0FFF written in two bytes
+- } else if (point < 0x800) {
++ } else if (point < 0x1000) {
+@ src/PalmLatin.h | the numeric space not converted where bytes are taken one by one
+- byte == 0x18 || byte == 0x19;
++ byte == 0x18;
+@ src/CsvWriter.h | a bare character (a rating) not converted in UTF-8
+- if (encoding_ == CsvEncoding::Utf8 && changesInUtf8(static_cast<unsigned char>(c))) {
++ if (encoding_ == CsvEncoding::Utf8 && c == '\x18') {
+@ src/CsvWriter.cpp | the word scan misses the numeric space 0x19
+- constexpr Word kNotLowest = 0xFEFEFEFEFEFEFEFEu;
++ constexpr Word kNotLowest = 0xFFFFFFFFFFFFFFFFu;
+@ src/CsvWriter.cpp | the word scan in UTF-8 misses bytes from 0x80
+- return marks | (w & kHigh) | zeroBytes
++ return marks | zeroBytes
+@ src/CsvWriter.cpp | a text in UTF-8 given room for two bytes a byte
+- return encoding == CsvEncoding::Utf8 ? kMaxUtf8Size : 2;
++ return 2;
+@ src/CsvWriter.cpp | category names prepared in the handheld's bytes in UTF-8 too
+- quoteInto(encoding_, text.data(), text.data() + text.size(), &prepared[1])
++ quoteInto(CsvEncoding::Palm, text.data(), text.data() + text.size(), &prepared[1])
 @ src/main.cpp | salvage ends with status 0 when only the tape database was damaged
 - if (!tapesDamage.empty() || !progsDamage.empty())
 + if (!progsDamage.empty())
