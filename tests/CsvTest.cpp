@@ -92,6 +92,16 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         const std::string text = large.pending();
         EXPECT_TRUE(text == expected('"' + test::replaceAll(test::replaceAll(huge, "\"", "\"\""), "\n", "\r\n") + '"'));
     }
+    // Three bytes for each of 60 bytes, with 150 bytes left in the block:
+    // room for twice the text is not enough; then more than a block behind it.
+    CsvWriter edge(CsvEncoding::Utf8);
+    const std::string lead(65536 - 150, '.'), tail(100000, 't');
+    edge.write(lead);
+    writeQuotedField(edge, std::string(60, '\x80'), kWholeText);
+    writeQuotedField(edge, tail, kWholeText);
+    std::string euros;
+    for (int i = 0; i < 60; ++i) euros += "€";
+    EXPECT_TRUE(edge.pending() == lead + '"' + euros + "\"\"" + tail + '"');
 }
 
 }  // namespace

@@ -253,9 +253,9 @@ faults=$(cat <<'EOF'
 @ src/PalmLatin.h | 0x9D taken as y with acute accent
 - 0x009D, 0x017E
 + 0x00FD, 0x017E
-@ src/PalmLatin.h | code points from U+0800 to U+0FFF written in two bytes
-- } else if (point < 0x800) {
-+ } else if (point < 0x1000) {
+@ src/PalmLatin.h | the lead byte of a three-byte form takes one bit too few
+- 0xE0 | point >> 12
++ 0xE0 | point >> 13
 @ src/PalmLatin.h | the numeric space not converted where bytes are taken one by one
 - byte == 0x18 || byte == 0x19;
 + byte == 0x18;
