@@ -2,25 +2,29 @@
 // What a salvage run (`reelport --salvage`) found damaged in one database.
 //
 // A salvage run keeps every record it can read exactly and passes over the
-// rest. Each part passed over or written in part is one finding; the report
-// on standard error names at most kShownFindings of them per database, those
-// about the database as a whole first, then by place in the record list, and
-// counts the records the database lists, the rows written and the records
-// skipped. A database without findings gives no report at all.
+// rest. Each part passed over or written in part is one finding. The report
+// on standard error gives them in a fixed order: those about the database as
+// a whole first, as found, then those about records by place in the record
+// list, the findings of one record as found. Consecutive findings that differ
+// only in the record make one line: a run of records with consecutive places
+// and the same text, next to each other in that order. At most kShownLines
+// such lines are shown per database, then a line counts the records the
+// database lists, the rows written, the records skipped and the lines not
+// shown. A database without findings gives no report at all.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
+#include <unordered_map>
 #include <vector>
 
 namespace reelport {
 
 class DamageReport {
 public:
-    static constexpr std::size_t kShownFindings = 20;
+    static constexpr std::size_t kShownLines = 20;
 
     // A finding about the database as a whole: a part of its layout.
     void noteDatabase(std::string_view what);
@@ -31,18 +35,28 @@ public:
     // A record written with a part missing.
     void alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what);
 
-    bool empty() const { return findings_ == 0; }
+    bool empty() const { return findings_.empty(); }
 
     // The report's lines: the findings shown, then the summary line.
     std::string text(const std::string& path, std::size_t listed, int written) const;
 
 private:
-    // Keeps the finding among those shown when it comes before one of them;
-    // `place` 0 for the database, else the record's place in the list plus 1.
-    void add(std::size_t place, std::string line);
+    // Every finding is kept until the report is written, since one found late
+    // may belong before those found earlier (the programme list finds them in
+    // tape order) or extend their run. A damaged database of 65535 records may
+    // have a finding for each: a finding is three numbers, and each text is
+    // kept once.
+    struct Finding {
+        std::uint32_t place;     // 0 for the database, else the record's place in the list plus 1
+        std::uint32_t uniqueId;  // the record's
+        std::uint32_t text;      // its index in textIndexes_
+    };
 
-    std::vector<std::pair<std::size_t, std::string>> shown_;  // by place, each without the path
-    std::size_t findings_ = 0;
+    void add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what);
+
+    std::vector<Finding> findings_;  // as found
+    std::unordered_map<std::string, std::uint32_t> textIndexes_;  // each text, and its index
+    std::string scratch_;  // a text being looked up, its memory reused
     std::size_t skipped_ = 0;
 };
 

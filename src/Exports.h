@@ -19,7 +19,10 @@ void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console
 
 // Reads "CinecaseProgs.PDB" into `progsDb` and writes "CinecaseProgs.CSV": one
 // row per programme record, grouped by tape, each carrying the label of its
-// tape from `tapesDb`, which `exportTapes` has read.
+// tape from `tapesDb`, which `exportTapes` has read. A programme's tape is the
+// first record listed with its tape ID as unique ID, of whatever kind; it is
+// missing when there is none, or when that record's data could not be read
+// (salvage only).
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
                  DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);
 
@@ -29,8 +32,6 @@ void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& ta
 // with a fatal check; in a salvage run (with `damage`) the record is skipped,
 // the programme written with an empty tape label, and both are reported.
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
-// How a record of the tape database stands to the tape list.
-RecordFit tapeFit(const RecordEntry& entry);
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 
 }  // namespace reelport

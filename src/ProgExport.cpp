@@ -81,19 +81,16 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
 }
 
 // Every record of the tape database by its unique ID (bits 39-16), then by
-// its place in the file: the first record with an ID comes first, whatever
-// its kind, but none that a salvage run's report says it skipped: a tape too
-// short for its label (a default run never gets here with one), or, where the
-// layout was salvaged, any record that is no tape of the tape list.
+// its place in the file: a programme's tape is the first record listed with
+// its tape ID, whatever its kind or length and whatever a salvage run reports
+// of it, so that salvage gives each intact programme the label a default run
+// gives it. (A default run never gets here with a tape too short for its
+// label: the tape list has ended it.)
 Keys tapesByUniqueId(const PalmDB& tapesDb) {
     Keys tapes;
     tapes.reserve(tapesDb.recordCount());
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
-        const RecordEntry entry = tapesDb.entry(i);
-        const RecordFit fit = tapeFit(entry);
-        if (tapesDb.salvaged() ? fit == RecordFit::Whole : fit != RecordFit::TooShort) {
-            tapes.push_back(std::uint64_t{entry.uniqueId} << 16 | i);
-        }
+        tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
     }
     // A handheld hands out rising IDs, so the list is often in order already.
     if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
@@ -195,6 +192,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     std::optional<std::uint32_t> currentTape;
     bool tapeFound = false;
     std::string_view label;
+    std::string missing;  // salvage: the finding of each programme on a missing tape
     // The programmes are read in sorted order, all over the file: their
     // entries and data are asked for a few rows ahead.
     constexpr std::size_t kAhead = 8;
@@ -211,15 +209,19 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
         if (currentTape != tapeId) {
             while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
             currentTape = tapeId;
-            tapeFound = tape != tapes.end() && *tape >> 16 == tapeId;
+            // A tape whose record could not be read at all (salvage only) is
+            // missing: no later record of the same ID stands in for it.
+            const bool listed = tape != tapes.end() && *tape >> 16 == tapeId;
+            RecordEntry tapeRecord;  // none listed: no bytes, no label
+            if (listed) tapeRecord = tapesDb.entry(*tape & kFileIndexMask);
+            tapeFound = listed && !tapeRecord.skipped;
             if (!tapeFound && damage == nullptr) fatalCheck("no matching tape for record");
-            label = tapeFound ? bytesFrom(tapesDb.entry(*tape & kFileIndexMask).data, kTapeLabelOffset)
-                              : std::string_view();
+            label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
+            if (!tapeFound) {
+                missing = "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label";
+            }
         }
-        if (!tapeFound) {
-            damage->alterRecord(key & kFileIndexMask, prog.uniqueId,
-                                "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label");
-        }
+        if (!tapeFound) damage->alterRecord(key & kFileIndexMask, prog.uniqueId, missing);
         reportUnended(progsDb, prog, key & kFileIndexMask, writeProgRow(prog, tapeId, label, categories, out), damage);
     }
     out.write('\n');

@@ -54,15 +54,13 @@ bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
 }  // namespace
 
-RecordFit tapeFit(const RecordEntry& entry) { return fitOf(entry, kTapeKind, kMinimumSize); }
-
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
     const CategoryFields categories(tapesDb.appInfo(), out);
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
-        switch (tapeFit(entry)) {
+        switch (fitOf(entry, kTapeKind, kMinimumSize)) {
         case RecordFit::OtherKind:
             reportOtherKind(tapesDb, entry, i, "tape", damage);
             continue;

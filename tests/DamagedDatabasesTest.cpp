@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <optional>
@@ -130,6 +131,7 @@ struct Damage {
     std::function<void(Catalogue&)> make;
     std::string report;
     std::string tapeRows = {};  // where they matter: the rows of the tape list
+    std::string progRows = {};  // and of the programme list
 };
 
 // Findings: "T" and "P" stand for the tape and programme database's name.
@@ -150,6 +152,21 @@ const std::string kAppInfo = ": application-info block misplaced or cut short: o
 const std::string kSortInfo = ": sort-info block misplaced or cut short: not read (not needed)\n";
 const std::string kPastTheEnd = ": skipped: starts past the end of the file\n";
 const std::string kUnended = ": its texts do not end inside the record: written as far as they go\n";
+
+// Both programmes on tape 5, and both tapes of unique ID 5: "A", as `change`
+// leaves it, listed before "B".
+std::function<void(Catalogue&)> twinTapes(std::function<void(Catalogue&)> change) {
+    return [change](Catalogue& c) {
+        c.tapes.records[0].uniqueId = c.tapes.records[1].uniqueId = 5;
+        c.progs.records[0].data[7] = c.progs.records[1].data[7] = 5;
+        change(c);
+    };
+}
+// The programme rows on tape 5 with the label it gets.
+std::string onTape5(const std::string& label) {
+    return "5,\"" + label + "\",16,\"P\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n5,\"" + label +
+           "\",17,\"Q\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n";
+}
 
 const std::vector<Damage> kDamages = {
     {"a chained record list", [](Catalogue& c) { c.tapes.nextRecordListId = 1; },
@@ -188,25 +205,48 @@ const std::vector<Damage> kDamages = {
      [](Catalogue& c) { c.tapes.records[0].data = tapeRecord({"A", 0, "a note"}); c.tapesCut = 96 + 38; },
      "T: damaged: short data read\n" + tape(0) + kUnended + tape(1) + kPastTheEnd + summary("T", 2, 1, 1) +
          tapeless(1, 2) + kIntactProgs},
-    {"a damaged offset, pointing into the filler", [](Catalogue& c) { c.tapes.records[1].offset = 95; },
+    {"a damaged offset, pointing into the filler: the one byte read there is tape 2, of another kind and no label",
+     [](Catalogue& c) { c.tapes.records[1].offset = 95; },
      "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
-     "file\n" + tape(1) + ": skipped: not a tape\n" + summary("T", 2, 1, 1) + tapeless(1, 2) + kIntactProgs},
+     "file\n" + tape(1) + ": skipped: not a tape\n" + summary("T", 2, 1, 1)},
     {"another database type", [](Catalogue& c) { c.progs.type = fourCharCode("appl"); },
      "P: type is not DATA (wrong PDB type): read all the same\n" + kIntactProgs},
     {"a tape record too short for its length", [](Catalogue& c) { c.tapes.records[1].data.resize(19); },
-     tape(1) + ": skipped: too short for a tape record\n" + summary("T", 2, 1, 1) + tapeless(1, 2) + kIntactProgs},
+     tape(1) + ": skipped: too short for a tape record\n" + summary("T", 2, 1, 1)},
+    // A programme's tape is the first record listed with its ID, whatever the
+    // tape list made of it, as in a default run; none later stands in for it.
+    {"twin tapes, the first of another kind, in a damaged layout: the programmes get its label",
+     twinTapes([](Catalogue& c) { c.tapes.records[0].data[0] = 0x10; c.tapes.nextRecordListId = 1; }),
+     "T: damaged: Cannot parse chained record lists\nT: a second, chained record list is ignored\n"
+     "T: record 0 (unique ID 5): skipped: not a tape\n" + summary("T", 2, 1, 1), {}, onTape5("A")},
+    {"twin tapes, the first 19 bytes long: the programmes get its label",
+     twinTapes([](Catalogue& c) { c.tapes.records[0].data.resize(19); }),
+     "T: record 0 (unique ID 5): skipped: too short for a tape record\n" + summary("T", 2, 1, 1), {}, onTape5("A")},
+    {"twin tapes, the first past the end of the file: the tape is missing",
+     twinTapes([](Catalogue& c) { c.tapes.records[0].offset = 0x7FFFFFF0; }),
+     "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + summary("T", 2, 1, 1) +
+         "P: records 0-1 (unique IDs 16-17): its tape 5 is missing: written with an empty tape label\n" + kIntactProgs,
+     {}, onTape5("")},
+    {"a file cut at the end of its record list: one line for the records past its end",
+     [](Catalogue& c) { c.tapes.records.push_back(record(tapeRecord({"C", 0, ""}), 9)); c.tapesCut = 78 + 3 * 8; },
+     "T: damaged: short data read\nT: records 0-2 (unique IDs 1-9)" + kPastTheEnd + summary("T", 3, 0, 3) +
+         tapeless(0, 1) + tapeless(1, 2) + kIntactProgs},
     {"a programme record too short for its date", [](Catalogue& c) { c.progs.records[0].data.resize(15); },
      "P: record 0 (unique ID 16): skipped: too short for a programme record\n" + summary("P", 2, 1, 1)},
-    {"more findings than are shown, the last found first in the list",
+    {"more lines than are shown, the first found last: a run of three records is one line",
      [](Catalogue& c) {
-         c.progs.records.resize(23, c.progs.records[1]);
-         c.progs.records[0].data[7] = 3;  // on tape 3: found last, as programmes are joined in tape order
          c.tapes.records.pop_back();
+         c.progs.records.resize(23, c.progs.records[1]);
+         for (std::uint8_t i = 0; i < 23; ++i) {
+             c.progs.records[i].uniqueId = 16u + i;
+             // Tape 3, found between tapes 2 and 4 as programmes are joined in tape order.
+             c.progs.records[i].data[7] = i < 3 ? 3 : i % 2 == 0 ? 2 : 4;
+         }
      },
      [] {
-         std::string lines = tapeless(0, 3);
-         for (int i = 1; i < 20; ++i) lines += tapeless(i, 2, 17);
-         return lines + "P: 23 records listed, 23 written, 0 skipped (3 more not shown)\n";
+         std::string lines = "P: records 0-2 (unique IDs 16-18): its tape 3 is missing: written with an empty tape label\n";
+         for (int i = 3; i < 22; ++i) lines += tapeless(i, i % 2 == 0 ? 2 : 4);
+         return lines + "P: 23 records listed, 23 written, 0 skipped (1 more not shown)\n";
      }()},
 };
 
@@ -218,8 +258,9 @@ TEST(Salvage, KeepsWhatIsIntactOfEachDamageAndReportsTheRest) {
         tapes.resize(std::min(tapes.size(), c.tapesCut));
         const Outcome outcome = runCatalogue({tapes, buildPdb(c.progs)}, true);
         EXPECT_FALSE(outcome.failure) << damage.what;
-        const bool rowsMatch = outcome.tapesCsv.substr(outcome.tapesCsv.find('\n') + 1) == damage.tapeRows + "\r\n";
-        EXPECT_TRUE(damage.tapeRows.empty() || rowsMatch) << damage.what << outcome.tapesCsv;
+        for (const auto& [rows, csv] : {std::pair{damage.tapeRows, outcome.tapesCsv}, {damage.progRows, outcome.progsCsv}}) {
+            EXPECT_TRUE(rows.empty() || csv.substr(csv.find('\n') + 1) == rows + "\r\n") << damage.what << csv;
+        }
         EXPECT_EQ(outcome.report, test::replaceAll(test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: "), "P: ",
                                                    "CinecaseProgs.PDB: "))
             << damage.what;
@@ -252,6 +293,22 @@ bool sameOrCut(const std::vector<std::string>& row, const std::vector<std::strin
     return true;
 }
 
+// Whether the report names the record of unique ID `id`: alone ("(unique ID
+// A)"), or in a run of records ("(unique IDs A-B)"), whose unique IDs rise
+// with their places in the sample catalogue.
+bool named(const std::string& report, const std::string& id) {
+    const unsigned long wanted = std::strtoul(id.c_str(), nullptr, 10);
+    for (std::size_t at = 0; (at = report.find("(unique ID", at)) != std::string::npos;) {
+        at += 10;
+        const bool run = report[at] == 's';
+        char* end = nullptr;
+        const unsigned long first = std::strtoul(report.c_str() + at + (run ? 2 : 1), &end, 10);
+        const unsigned long last = run ? std::strtoul(end + 1, nullptr, 10) : first;
+        if (first <= wanted && wanted <= last) return true;
+    }
+    return false;
+}
+
 // Cut at every length from the header on, either database of the sample
 // catalogue salvages without a failure, and each row written is the intact
 // row of its record, or that row with its texts ending at the cut, which the
@@ -281,8 +338,9 @@ TEST(Salvage, WritesOnlyIntactRowsOrRowsEndingAtTheCutOfACatalogueCutAnywhere) {
                 for (const auto& row : rows(outcome.*list)) {
                     if (row.size() == 1 || row == intact[key(column, row)]) continue;
                     EXPECT_TRUE(sameOrCut(row, intact[key(column, row)])) << length << " " << row[0];
-                    const bool named = outcome.report.find("(unique ID " + row[column] + ")") != std::string::npos;
-                    EXPECT_TRUE(named || outcome.report.empty() || (list == lists[0].first) != cutTapes) << length;
+                    EXPECT_TRUE(named(outcome.report, row[column]) || outcome.report.empty() ||
+                                (list == lists[0].first) != cutTapes)
+                        << length;
                 }
             }
         }

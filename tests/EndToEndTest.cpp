@@ -149,6 +149,21 @@ const std::vector<Invocation> kInvocations = {
      },
      0, "  12 tapes exported to $|CinecaseTapes.CSV\n  40 progs exported to $|CinecaseProgs.CSV\n", "",
      "=sample-tapes", "=sample-progs"},
+    {"salvage of the sample catalogue with its programme database cut at 1500 bytes: a run of records is one line",
+     {"--salvage", "$"},
+     [](Catalogue& c) {
+         const Bytes progs = sampleProgsDatabase();
+         writeBytes(c.file("CinecaseTapes.PDB"), sampleTapesDatabase());
+         writeBytes(c.file("CinecaseProgs.PDB"), Bytes(progs.begin(), progs.begin() + 1500));
+         c.tapesName = c.progsName = "";
+     },
+     3, "  12 tapes exported to $|CinecaseTapes.CSV\n  18 progs exported to $|CinecaseProgs.CSV\n",
+     "$|CinecaseProgs.PDB: damaged: short data read\n"
+     "$|CinecaseProgs.PDB: record 17 (unique ID 5971986): its texts do not end inside the record: written as far as "
+     "they go\n"
+     "$|CinecaseProgs.PDB: records 18-39 (unique IDs 5971987-5972008): skipped: starts past the end of the file\n"
+     "$|CinecaseProgs.PDB: 40 records listed, 18 written, 22 skipped\n",
+     "=sample-tapes", kAny},
     {"no argument: the usage", {}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
     {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
     {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage, "", kAbsent, kAbsent},
