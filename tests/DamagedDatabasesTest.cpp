@@ -162,10 +162,12 @@ std::function<void(Catalogue&)> twinTapes(std::function<void(Catalogue&)> change
         change(c);
     };
 }
-// The programme rows on tape 5 with the label it gets.
-std::string onTape5(const std::string& label) {
-    return "5,\"" + label + "\",16,\"P\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n5,\"" + label +
-           "\",17,\"Q\",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n";
+// The rows of the two programmes, "P" on tape `p` and "Q" on tape `q`, with the labels they get.
+std::string progRows(int p, const std::string& pLabel, int q, const std::string& qLabel) {
+    const auto row = [](int tape, const std::string& label, const char* rest) {
+        return std::to_string(tape) + ",\"" + label + "\"," + rest + ",,,1904-00-00,0:00,SP,\"\",-,\"\"\r\n";
+    };
+    return row(p, pLabel, "16,\"P\"") + row(q, qLabel, "17,\"Q\"");
 }
 
 const std::vector<Damage> kDamages = {
@@ -204,7 +206,8 @@ const std::vector<Damage> kDamages = {
     {"a file cut inside the note of its first record",
      [](Catalogue& c) { c.tapes.records[0].data = tapeRecord({"A", 0, "a note"}); c.tapesCut = 96 + 38; },
      "T: damaged: short data read\n" + tape(0) + kUnended + tape(1) + kPastTheEnd + summary("T", 2, 1, 1) +
-         tapeless(1, 2) + kIntactProgs},
+         tapeless(1, 2) + kIntactProgs,
+     {}, progRows(1, "A", 2, "")},
     {"a damaged offset, pointing into the filler: the one byte read there is tape 2, of another kind and no label",
      [](Catalogue& c) { c.tapes.records[1].offset = 95; },
      "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
@@ -218,15 +221,15 @@ const std::vector<Damage> kDamages = {
     {"twin tapes, the first of another kind, in a damaged layout: the programmes get its label",
      twinTapes([](Catalogue& c) { c.tapes.records[0].data[0] = 0x10; c.tapes.nextRecordListId = 1; }),
      "T: damaged: Cannot parse chained record lists\nT: a second, chained record list is ignored\n"
-     "T: record 0 (unique ID 5): skipped: not a tape\n" + summary("T", 2, 1, 1), {}, onTape5("A")},
+     "T: record 0 (unique ID 5): skipped: not a tape\n" + summary("T", 2, 1, 1), {}, progRows(5, "A", 5, "A")},
     {"twin tapes, the first 19 bytes long: the programmes get its label",
      twinTapes([](Catalogue& c) { c.tapes.records[0].data.resize(19); }),
-     "T: record 0 (unique ID 5): skipped: too short for a tape record\n" + summary("T", 2, 1, 1), {}, onTape5("A")},
+     "T: record 0 (unique ID 5): skipped: too short for a tape record\n" + summary("T", 2, 1, 1), {}, progRows(5, "A", 5, "A")},
     {"twin tapes, the first past the end of the file: the tape is missing",
      twinTapes([](Catalogue& c) { c.tapes.records[0].offset = 0x7FFFFFF0; }),
      "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + summary("T", 2, 1, 1) +
          "P: records 0-1 (unique IDs 16-17): its tape 5 is missing: written with an empty tape label\n" + kIntactProgs,
-     {}, onTape5("")},
+     {}, progRows(5, "", 5, "")},
     {"a file cut at the end of its record list: one line for the records past its end",
      [](Catalogue& c) { c.tapes.records.push_back(record(tapeRecord({"C", 0, ""}), 9)); c.tapesCut = 78 + 3 * 8; },
      "T: damaged: short data read\nT: records 0-2 (unique IDs 1-9)" + kPastTheEnd + summary("T", 3, 0, 3) +

@@ -87,9 +87,22 @@ faults=$(cat <<'EOF'
 @ src/PalmDB.cpp | salvage: a category name cut by the end of the file is read in part
 - held - (held - kCategoryTableStart) % kCategoryNameSize;
 + held;
-@ src/DamageReport.cpp | a finding placed before the twentieth pushes none out (more than 20 shown)
-- if (shown_.size() > kShownFindings) shown_.pop_back();
+@ src/DamageReport.cpp | findings not put in the report's order (a finding found late stays last)
+- std::stable_sort(sorted.begin(), sorted.end(), byPlace);
 +
+@ src/DamageReport.cpp | a run of records named to one past its last record
+- std::to_string(tail.place - 1) + " (unique IDs "
++ std::to_string(tail.place) + " (unique IDs "
+@ src/DamageReport.cpp | a run of records named to a unique ID counted on from its first, not its last record's
+- "-" + std::to_string(tail.uniqueId)
++ "-" + std::to_string(head.uniqueId + (last - first))
+@ src/DamageReport.cpp | a run of records stops one record short
+- while (last + 1 < ordered.size() &&
++ while (last + 2 < ordered.size() &&
+@ src/DamageReport.cpp | the limit counts findings, not lines
+- if (++lines > kShownLines) continue;
++ lines += last - first + 1;
++         if (lines > kShownLines) continue;
 @ src/DamageReport.cpp | skipped records not counted
 - ++skipped_;
 +
@@ -202,12 +215,18 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | merge join passes over the matching tape (< made <=)
 - *tape >> 16 < tapeId
 + *tape >> 16 <= tapeId
-@ src/ProgExport.cpp | salvage: a record of a damaged tape list that is no tape still gives a label
-- tapesDb.salvaged() ? fit == RecordFit::Whole : fit != RecordFit::TooShort
-+ fit != RecordFit::TooShort
+@ src/ProgExport.cpp | salvage: a tape of another kind or too short gives way to a later one of its ID
+- tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
++ if (fitOf(tapesDb.entry(i), 0xA0, 20) == RecordFit::Whole) tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
+@ src/ProgExport.cpp | salvage: a tape whose record cannot be read gives way to a later one of its ID
+- tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
++ if (!tapesDb.entry(i).skipped) tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
+@ src/ProgExport.cpp | salvage: a tape whose record cannot be read is not reported missing
+- tapeFound = listed && !tapeRecord.skipped;
++ tapeFound = listed;
 @ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
-- : std::string_view();
-+ : label;
+- label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
++ if (tapeFound) label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
 @ src/ProgExport.cpp | a programme's data prefetched by a key one past the last (< made <=)
 - if (row + kAhead < progs.size())
 + if (row + kAhead <= progs.size())
