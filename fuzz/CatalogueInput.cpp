@@ -186,7 +186,7 @@ std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, st
         (salvaged.failure || salvaged.damaged || salvaged.tapesCsv != strict.tapesCsv || salvaged.progsCsv != strict.progsCsv)) {
         return "salvage of a catalogue the default run converts differs from the default run";
     }
-    // At most 20 findings and a summary per database, of a line or two each.
+    // At most 20 lines of findings and a summary per database.
     if (salvaged.report.size() > kReportLimit) return "a salvage report of " + std::to_string(salvaged.report.size()) + " bytes";
     return {};
 }

@@ -27,8 +27,8 @@ void ignoreRelease(const volatile void*) {}
 
 // Everything a run allocates, added up: the fixed 64 KiB buffers of the two
 // CSV writers and a little more for the messages, the two images, the sort
-// and look-up tables (a salvage run's record ends among them), and the CSV
-// text (at most ten bytes per input byte) with the growth of its strings,
+// and look-up tables (a salvage run's record ends and report findings among
+// them), and the CSV text (at most ten bytes per input byte) with the growth of its strings,
 // copied once more into the outcome. Claimed sizes must never count.
 constexpr std::size_t kAllocationFixedBytes = 256 << 10;
 constexpr std::size_t kAllocationPerInputByte = 64;

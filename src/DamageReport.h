@@ -44,19 +44,24 @@ private:
     // Every finding is kept until the report is written, since one found late
     // may belong before those found earlier (the programme list finds them in
     // tape order) or extend their run. A damaged database of 65535 records may
-    // have a finding for each: a finding is three numbers, and each text is
-    // kept once.
+    // have a finding for each, so a finding is four numbers: its text is kept
+    // once, as a pattern with the text's first number left out (a NUL in its
+    // place), so that the findings of programmes on 65535 missing tapes, each
+    // naming its own tape, share one pattern.
     struct Finding {
         std::uint32_t place;     // 0 for the database, else the record's place in the list plus 1
         std::uint32_t uniqueId;  // the record's
-        std::uint32_t text;      // its index in textIndexes_
+        std::uint32_t pattern;   // its index in patterns_
+        std::uint32_t number;    // the number that fills the pattern's NUL
     };
 
     void add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what);
 
-    std::vector<Finding> findings_;  // as found
-    std::unordered_map<std::string, std::uint32_t> textIndexes_;  // each text, and its index
-    std::string scratch_;  // a text being looked up, its memory reused
+    // As found, until `text` puts them into the report's order where they lie
+    // (a stable sort by place, which changes nothing any report shows).
+    mutable std::vector<Finding> findings_;
+    std::unordered_map<std::string, std::uint32_t> patterns_;  // each pattern, and its index
+    std::string scratch_;  // a pattern being looked up, its memory reused
     std::size_t skipped_ = 0;
 };
 

@@ -88,7 +88,7 @@ faults=$(cat <<'EOF'
 - held - (held - kCategoryTableStart) % kCategoryNameSize;
 + held;
 @ src/DamageReport.cpp | findings not put in the report's order (a finding found late stays last)
-- std::stable_sort(sorted.begin(), sorted.end(), byPlace);
+- std::stable_sort(findings_.begin(), findings_.end(), byPlace);
 +
 @ src/DamageReport.cpp | a run of records named to one past its last record
 - std::to_string(tail.place - 1) + " (unique IDs "
@@ -97,8 +97,11 @@ faults=$(cat <<'EOF'
 - "-" + std::to_string(tail.uniqueId)
 + "-" + std::to_string(head.uniqueId + (last - first))
 @ src/DamageReport.cpp | a run of records stops one record short
-- while (last + 1 < ordered.size() &&
-+ while (last + 2 < ordered.size() &&
+- while (last + 1 < findings_.size() &&
++ while (last + 2 < findings_.size() &&
+@ src/DamageReport.cpp | findings of one pattern with different numbers (other missing tapes) make a run
+- return other.pattern == head.pattern && other.number == head.number;
++ return other.pattern == head.pattern;
 @ src/DamageReport.cpp | the limit counts findings, not lines
 - if (++lines > kShownLines) continue;
 + lines += last - first + 1;
