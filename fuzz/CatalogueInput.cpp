@@ -102,7 +102,7 @@ bool isValidUtf8(std::string_view text) {
         const std::size_t size = lead < 0x80 ? 1 : lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
                                  : lead >= 0xF0 && lead <= 0xF4 ? 4 : 0;
         if (size == 0 || text.size() - at < size) return false;
-        std::uint32_t point = size == 1 ? lead : lead & (0x7F >> size);
+        std::uint32_t point = size == 1 ? lead : lead & (0x7Fu >> size);
         for (std::size_t i = 1; i < size; ++i) {
             const auto next = static_cast<unsigned char>(text[at + i]);
             if ((next & 0xC0) != 0x80) return false;
