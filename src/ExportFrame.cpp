@@ -22,16 +22,25 @@ constexpr char kSeparator = '\\';
 constexpr char kSeparator = '/';
 #endif
 
+// The length of the directory part of `path`: up to and including its last
+// separator, 0 when it has none. Windows takes "/" as a separator too, and
+// "X:" as the current directory of drive X, so "D:name" is "name" there.
+std::size_t directoryPartLength(std::string_view path) {
+#ifdef _WIN32
+    const std::size_t last = path.find_last_of("\\/");
+    if (last != std::string_view::npos) return last + 1;
+    if (path.size() < 2 || path[1] != ':') return 0;
+    const auto letter = static_cast<unsigned char>(path[0] | 0x20);
+    return letter >= 'a' && letter <= 'z' ? 2 : 0;
+#else
+    const std::size_t last = path.rfind(kSeparator);
+    return last == std::string_view::npos ? 0 : last + 1;
+#endif
+}
+
 // Whether a file name can follow `directory` as it is.
 bool endsDirectory(std::string_view directory) {
-    if (directory.empty()) return false;
-#ifdef _WIN32
-    // Windows takes "/" as a separator too; "X:" names the current directory of drive X.
-    const auto letter = static_cast<unsigned char>(directory.front() | 0x20);
-    if (directory.size() == 2 && directory[1] == ':' && letter >= 'a' && letter <= 'z') return true;
-    if (directory.back() == '/') return true;
-#endif
-    return directory.back() == kSeparator;
+    return !directory.empty() && directoryPartLength(directory) == directory.size();
 }
 
 }  // namespace
@@ -41,6 +50,24 @@ std::string composePath(std::string_view directory, std::string_view fileName) {
     if (!endsDirectory(directory)) path += kSeparator;
     path += fileName;
     return path;
+}
+
+std::string directoryOfArgument(std::string argument) {
+#ifdef _WIN32
+    // The command prompt passes "D:\Palm Backup\" on as D:\Palm Backup" (a
+    // backslash before a double quote makes the quote text), and no Windows
+    // name holds a double quote. A bare drive gets back the backslash the
+    // quote stood for: "D:\" is the drive's root, not its current folder.
+    if (argument.size() > 1 && argument.back() == '"') {
+        argument.pop_back();
+        if (argument.size() == 2 && argument[1] == ':' && endsDirectory(argument)) argument += kSeparator;
+    }
+#endif
+    const std::size_t length = directoryPartLength(argument);
+    const std::string_view name = std::string_view(argument).substr(length);
+    const bool database = equalIgnoringAsciiCase(name, kTapesDatabase) || equalIgnoringAsciiCase(name, kProgsDatabase);
+    if (!database || !isRegularFile(argument)) return argument;
+    return length == 0 ? std::string{'.', kSeparator} : argument.substr(0, length);
 }
 
 void checkIdentity(const PalmDB& db, DamageReport* damage) {

@@ -31,6 +31,16 @@ inline constexpr std::string_view kProgsCsv = "CinecaseProgs.CSV";
 // "\", or a bare drive "X:", whose current directory it names).
 std::string composePath(std::string_view directory, std::string_view fileName);
 
+// The directory a command-line argument names. A database file stands for its
+// folder: an argument that names an existing regular file (or a link to one)
+// called CinecaseTapes.PDB or CinecaseProgs.PDB, ignoring ASCII case, gives
+// its directory part, up to and including the last separator ("/"; on
+// Windows also "\", or the ":" of a bare drive as in "D:CinecaseTapes.PDB"),
+// or "./" (".\" on Windows) when it has none. Any other argument is the
+// directory as it stands. On Windows a closing double quote is removed first
+// (and a bare drive "D:" left that way becomes "D:\", the root it stood for).
+std::string directoryOfArgument(std::string argument);
+
 // Refuses a database that is not a Cinecase 1.2 data file: a wrong creator or
 // version ends the run with status 1, a wrong type with a fatal check.
 void checkIdentity(const PalmDB& db, DamageReport* damage = nullptr);

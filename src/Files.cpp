@@ -30,14 +30,6 @@ namespace {
 
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-#ifndef _WIN32
-bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-#endif
-
 // Backups copied through other systems often come back as "cinecasetapes.pdb"
 // or "CINECASETAPES.PDB". Finds such a file beside the missing `path`: the
 // first name in byte order that matches ignoring ASCII case.
@@ -171,6 +163,22 @@ std::optional<FileImage> mappedImage(std::FILE* file, std::size_t length) {
 #endif
 
 }  // namespace
+
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+bool isRegularFile(const std::string& path) {
+#ifdef _WIN32
+    struct _stat64 info {};
+    return _wstat64(widen(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+#else
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+#endif
+}
 
 FileImage heapImage(std::vector<std::uint8_t> bytes) {
     auto owner = std::make_shared<const std::vector<std::uint8_t>>(std::move(bytes));

@@ -27,6 +27,12 @@ struct FileImage {
 // Bytes already in memory, kept for as long as the image lives.
 FileImage heapImage(std::vector<std::uint8_t> bytes);
 
+// Whether two names are the same but for the case of ASCII letters.
+bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+// Whether `path` names an existing regular file, a link followed.
+bool isRegularFile(const std::string& path);
+
 // Reads the whole file at `path`. When the directory has no entry of that
 // exact name, a file of the same directory whose name differs only in ASCII
 // case is read instead, and `path` is changed to name it. Anything but a

@@ -12,6 +12,7 @@
 #include "Failure.h"
 #include "Files.h"
 #include "PalmDB.h"
+#include "WindowsConsole.h"
 
 #include <csignal>
 #include <cstdio>
@@ -106,7 +107,7 @@ int run(const std::vector<std::string>& arguments) {
         // A salvage run collects what it finds damaged in each database.
         reelport::DamageReport tapesDamage;
         reelport::DamageReport progsDamage;
-        const std::string& directory = commandLine.argument;
+        const std::string directory = reelport::directoryOfArgument(commandLine.argument);
         reelport::exportTapes(directory, tapesDb, console, commandLine.salvage ? &tapesDamage : nullptr,
                               commandLine.encoding);
         reelport::exportProgs(directory, progsDb, tapesDb, console, commandLine.salvage ? &progsDamage : nullptr,
@@ -147,7 +148,7 @@ int runAndReport(const std::vector<std::string>& arguments) {
 // system holds them, not cut down to the ANSI code page.
 int wmain(int argc, wchar_t** argv) {
     const reelport::Utf8Console utf8Console;
-    return runAndReport(reelport::utf8Arguments(argc, argv));
+    return reelport::keepOwnWindowOpen(runAndReport(reelport::utf8Arguments(argc, argv)), argc < 2);
 }
 #else
 int main(int argc, char** argv) {

@@ -6,6 +6,7 @@
 #include "SampleCatalogue.h"
 
 #include "TestSupport.h"
+#include "WindowsConsole.h"
 
 #include <filesystem>
 #include <functional>
@@ -129,6 +130,7 @@ const std::string kTapes = "=corners-tapes", kProgs = "=corners-progs";
 const std::string kUtf8 = "@utf8";  // appended: the expected file in UTF-8
 const std::string kNotFound = "|CinecaseTapes.PDB: No such file or directory\n";
 const std::string kDirectoryError = test::kWindows ? "Permission denied\n" : "Is a directory\n";
+const std::string kFileAsDirectoryError = test::kWindows ? "No such file or directory\n" : "Not a directory\n";
 const std::string kTooLong = (test::kWindows ? "$|" : "/tmp/") + std::string(5000, 'd');
 const std::string kProgsVariant = test::kWindows ? "CinecaseProgs.PDB" : "cinecaseprogs.pdb";  // as the tool names it
 
@@ -136,6 +138,9 @@ const std::string kProgsVariant = test::kWindows ? "CinecaseProgs.PDB" : "cineca
 std::function<void(Catalogue&)> inFolder(const std::string& name) {
     return [name](Catalogue& c) { fs::create_directory(test::utf8Path(c.directory = c.file(name))); };
 }
+
+// A `prepare` that makes the catalogue's directory the working directory.
+void workInCatalogue(Catalogue& c) { fs::current_path(test::utf8Path(c.directory)); }
 
 const std::vector<Invocation> kInvocations = {
     {"the bundled sample catalogue, which is what make_sample writes", {"$"},
@@ -216,10 +221,39 @@ const std::vector<Invocation> kInvocations = {
      kTapes, kProgs},
     {"a directory named in Chinese", {"$"}, inFolder("\xE6\x98\xA0\xE7\x94\xBB"), 0, kBothLines, "", kTapes, kProgs},
 #ifdef _WIN32
-    {"a bare drive is that drive's working directory", {"%"},
-     [](Catalogue& c) { fs::current_path(test::utf8Path(c.directory)); }, 0,
+    {"a bare drive is that drive's working directory", {"%"}, workInCatalogue, 0,
+     test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
+    {"a closing double quote, as the command prompt leaves of \"D:\\folder\\\", is dropped", {"$\""}, nullptr, 0,
+     kBothLines, "", kTapes, kProgs},
+    {"a bare drive with a closing double quote is that drive's root, as \"D:\\\" meant", {"%\""}, workInCatalogue, 1,
+     "", "%|CinecaseTapes.PDB: No such file or directory\n", kAbsent, kAbsent},
+    {"a database file after a bare drive: that drive's working directory", {"%cinecasetapes.pdb"}, workInCatalogue, 0,
      test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
 #endif
+    {"a database file stands for its folder", {"$|CinecaseTapes.PDB"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
+    {"a database file named in another case, and read in it", {"$|cinecaseprogs.pdb"},
+     [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 0, kBothLines, "", kTapes, kProgs},
+    {"a database file by a relative path: messages name the folder as given", {"backup|CinecaseProgs.PDB"},
+     [](Catalogue& c) {
+         inFolder("backup")(c);
+         fs::current_path(test::utf8Path(c.dir.path()));
+         c.progs.version = 0x11;
+     },
+     1, test::replaceAll(kTapesLine, "$|", "backup|"),
+     "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\n"
+     "The file backup|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes, kAbsent},
+    {"a database file by its bare name: the working directory", {"CinecaseTapes.PDB"},
+     [](Catalogue& c) { workInCatalogue(c); c.progsName = ""; }, 1, test::replaceAll(kTapesLine, "$|", ".|"),
+     ".|CinecaseProgs.PDB: No such file or directory\n", kTapes, kAbsent},
+    {"--salvage and --utf8 with a database file", {"--salvage", "--utf8", "$|CinecaseProgs.PDB"}, nullptr, 0,
+     kBothLines, "", kTapes + kUtf8, kProgs + kUtf8},
+    {"a CSV file's name stays the directory; the file is kept", {"$|CinecaseTapes.CSV"},
+     [](Catalogue& c) { writeBytes(c.file("CinecaseTapes.CSV"), {'o', 'l', 'd'}); }, 1, "",
+     "$|CinecaseTapes.CSV|CinecaseTapes.PDB: " + kFileAsDirectoryError, "old", kAbsent},
+    {"a missing database file stays the directory", {"$|CinecaseTapes.PDB"}, [](Catalogue& c) { c.tapesName = ""; },
+     1, "", "$|CinecaseTapes.PDB" + kNotFound, kAbsent, kAbsent},
+    {"a directory named like a database is the directory", {"$"}, inFolder("CinecaseTapes.PDB"), 0, kBothLines, "",
+     kTapes, kProgs},
     {"a tape list that is a hard link to the programme database (a case variant) is not written", {"$"},
      [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 1, "",
      "$|CinecaseTapes.CSV: is the same file as $|" + kProgsVariant + "\n", kAny, kAbsent, {},
@@ -289,6 +323,13 @@ const std::vector<Invocation> kInvocations = {
     {"a CSV file that cannot be written is reported, without its count line", {"$"},
      [](Catalogue& c) { fs::create_symlink("/dev/full", c.file("CinecaseTapes.CSV")); }, 1, "",
      "$|CinecaseTapes.CSV: No space left on device\n", kAny, kAbsent},
+    {"a link to a database file stands for the link's folder, not the target's", {"$|links|CinecaseTapes.PDB"},
+     nullptr, 1, test::replaceAll(kTapesLine, "$|", "$|links|"), "$|links|CinecaseProgs.PDB: No such file or directory\n",
+     kAbsent, kAbsent, {},
+     [](Catalogue& c) {
+         fs::create_directory(c.file("links"));
+         fs::create_symlink(c.file(c.tapesName), c.file("links/CinecaseTapes.PDB"));
+     }},
     {"a device in place of a database reads as empty, never endless", {"$"},
      [](Catalogue& c) { fs::create_symlink("/dev/zero", c.file(c.tapesName)); c.tapesName = ""; }, 2, "",
      test::fatal("short header read"), kAbsent, kAbsent},
@@ -346,6 +387,26 @@ TEST(Reelport, EndsEachRunAsExpected) {
             EXPECT_TRUE(name.empty() || test::readFile(c.file(name)) == std::string(bytes->begin(), bytes->end()));
         }
         fs::current_path(workingDirectory);
+    }
+}
+
+// Started from Explorer, the program is alone in a console window of its own;
+// from a command prompt, PowerShell or a batch file, the shell shares it.
+TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
+    struct Case {
+        unsigned long processes;
+        bool input, output, waits;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {1, true, true, true},     // from Explorer
+             {2, true, true, false},    // from a command prompt, PowerShell or a batch file
+             {3, true, true, false},    // from a program run in a command prompt
+             {0, true, true, false},    // the count unknown
+             {1, false, true, false},   // input redirected
+             {1, true, false, false},   // output redirected
+         }) {
+        EXPECT_EQ(waitsForEnter({c.processes, c.input, c.output}), c.waits)
+            << c.processes << " processes, input " << c.input << ", output " << c.output;
     }
 }
 

@@ -106,21 +106,60 @@ RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup&
 
 #ifdef _WIN32
 
-// Through cmd, with the command line in UTF-16 so that names in any script
-// arrive whole. Each argument in double quotes, with the backslashes before the
-// closing one doubled for the C runtime's parser; no test passes a quote.
+// Started directly, with the command line in UTF-16 so that names in any
+// script arrive whole, each argument quoted for the C runtime's parser.
+// Standard input is a pipe that stays open and empty: a run that waited for
+// input would not end by itself (it is ended after a minute, status 142).
 RunResult runProgram(const std::vector<std::string>& argv, const RunSetup&) {
     const TempDir capture;
-    const auto quoted = [](const std::string& argument) {
-        const std::size_t backslashes = argument.size() - (argument.find_last_not_of('\\') + 1);
-        return "\"" + argument + std::string(backslashes, '\\') + "\"";
-    };
+    // In double quotes; backslashes are doubled before a double quote, which is
+    // escaped, and before the closing one.
     std::string command;
-    for (const std::string& argument : argv) command += quoted(argument) + " ";
-    command += ">" + quoted(capture.file("out")) + " 2>" + quoted(capture.file("err"));
-    // cmd /c drops the first and the last quote of the line it runs.
+    for (const std::string& argument : argv) {
+        std::size_t backslashes = 0;
+        command += '"';
+        for (const char c : argument) {
+            if (c == '"') command.append(backslashes + 1, '\\');
+            backslashes = c == '\\' ? backslashes + 1 : 0;
+            command += c;
+        }
+        command += std::string(backslashes, '\\') + "\" ";
+    }
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const auto create = [&](const std::string& path) {
+        return CreateFileW(utf8Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    };
+    const HANDLE out = create(capture.file("out"));
+    const HANDLE err = create(capture.file("err"));
+    HANDLE inputRead = nullptr;
+    HANDLE inputWrite = nullptr;
+    if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE ||
+        !CreatePipe(&inputRead, &inputWrite, &inherited, 0) || !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0)) {
+        throw std::runtime_error("cannot prepare the standard handles");
+    }
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = inputRead;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION process{};
+    std::wstring line = utf8Path(command).wstring();
+    const bool started =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process) != 0;
+    for (const HANDLE handle : {out, err, inputRead}) CloseHandle(handle);
+    if (!started) {
+        CloseHandle(inputWrite);
+        throw std::runtime_error("cannot start " + argv.front());
+    }
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 142);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    for (const HANDLE handle : {process.hProcess, process.hThread, inputWrite}) CloseHandle(handle);
     RunResult result;
-    result.status = _wsystem(utf8Path("\"" + command + "\"").wstring().c_str());
+    result.status = static_cast<int>(status);
     result.out = readFile(capture.file("out"));
     result.err = readFile(capture.file("err"));
     return result;

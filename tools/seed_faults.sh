@@ -168,8 +168,29 @@ faults=$(cat <<'EOF'
 - text = text.substr(0, static_cast<std::size_t>(maxLength));
 + text = text.substr(0, static_cast<std::size_t>(maxLength) + 1);
 @ src/ExportFrame.cpp | a directory ending in a separator gets a second one
-- return directory.back() == kSeparator;
+- return !directory.empty() && directoryPartLength(directory) == directory.size();
 + return false;
+@ src/ExportFrame.cpp | a path's directory part ends at its first separator, not its last
+- path.rfind(kSeparator)
++ path.find(kSeparator)
+@ src/ExportFrame.cpp | a programme database named in another case does not stand for its folder
+- || equalIgnoringAsciiCase(name, kProgsDatabase)
++ || name == kProgsDatabase
+@ src/ExportFrame.cpp | a directory named like a database stands for its parent
+- if (!database || !isRegularFile(argument)) return argument;
++ if (!database) return argument;
+@ src/ExportFrame.cpp | a database file's bare name gives the root, not the working directory
+- return length == 0 ? std::string{'.', kSeparator}
++ return length == 0 ? std::string()
+@ src/Files.cpp | a link to a database file does not stand for its folder (stat made lstat)
+- return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
++ return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+@ src/WindowsConsole.cpp | a run waits for Enter when its console's process count is unknown
+- console.processCount == 1
++ console.processCount <= 1
+@ src/WindowsConsole.cpp | a run waits for Enter with its input redirected
+- && console.inputIsConsole
++
 @ src/ExportFrame.cpp | salvage ends at a database of another type
 - checkIdentity(db, damage);
 + checkIdentity(db);

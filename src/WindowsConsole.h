@@ -1,0 +1,47 @@
+// SPDX-License-Identifier: MIT
+// The console window Windows opens for a console program started from
+// Explorer (a double-click, or a folder or a database dropped on
+// reelport.exe). Such a window belongs to the program alone and closes the
+// moment it ends, before anyone could read what it wrote; so the program then
+// ends with an empty line and "Press Enter to close this window.", and waits.
+// Started from a command prompt, PowerShell, a batch file or another console
+// program, the program shares the console of the one that started it, which
+// stays open: it never waits there, nor when its standard input or output is
+// redirected (a script, or a program capturing its output).
+#pragma once
+
+#include <string_view>
+
+namespace reelport {
+
+// What a run knows of its console as it ends.
+struct ConsoleState {
+    // Processes attached to the console, the program among them
+    // (GetConsoleProcessList); 0 without a console.
+    unsigned long processCount = 0;
+    // Whether the standard handle is the console itself, not a file or pipe
+    // (GetConsoleMode succeeds on it).
+    bool inputIsConsole = false;
+    bool outputIsConsole = false;
+};
+
+// Whether the run waits for Enter before it ends: only when the program is
+// the only process attached to its console and neither standard input nor
+// standard output is redirected.
+bool waitsForEnter(const ConsoleState& console);
+
+// After the usage of a run without arguments in a window of its own.
+inline constexpr std::string_view kDropHint =
+    "To convert a catalogue, drop its folder, or one of its two .PDB files, on reelport.exe.\n";
+// The last text of a run that waits; the cursor stays behind it.
+inline constexpr std::string_view kClosePrompt = "\nPress Enter to close this window.";
+
+#ifdef _WIN32
+// Ends a run in a window of its own: when `waitsForEnter` holds for the
+// console as it is now, writes the drop hint after a run without arguments,
+// then the prompt (both on standard output), discards keys pressed before
+// it, and reads the console until Enter or the end of input. Returns `status`.
+int keepOwnWindowOpen(int status, bool withoutArguments);
+#endif
+
+}  // namespace reelport
