@@ -11,7 +11,7 @@
 namespace reelport {
 
 bool waitsForEnter(const ConsoleState& console) {
-    return console.processCount == 1 && console.inputIsConsole && console.outputIsConsole;
+    return console.processCount == 1 && console.hasWindow && console.inputIsConsole && console.outputIsConsole;
 }
 
 #ifdef _WIN32
@@ -28,7 +28,7 @@ int keepOwnWindowOpen(int status, bool withoutArguments) {
     const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD processes[2];  // only whether there is more than one matters; the count is the whole one
     const ConsoleState console{GetConsoleProcessList(processes, 2), isConsole(input),
-                               isConsole(GetStdHandle(STD_OUTPUT_HANDLE))};
+                               isConsole(GetStdHandle(STD_OUTPUT_HANDLE)), GetConsoleWindow() != nullptr};
     if (!waitsForEnter(console)) return status;
 
     if (withoutArguments) std::fwrite(kDropHint.data(), 1, kDropHint.size(), stdout);

@@ -7,7 +7,8 @@
 // Started from a command prompt, PowerShell, a batch file or another console
 // program, the program shares the console of the one that started it, which
 // stays open: it never waits there, nor when its standard input or output is
-// redirected (a script, or a program capturing its output).
+// redirected (a script, or a program capturing its output), nor in a console
+// without a window (one a program made hidden, where no one could answer).
 #pragma once
 
 #include <string_view>
@@ -23,11 +24,13 @@ struct ConsoleState {
     // (GetConsoleMode succeeds on it).
     bool inputIsConsole = false;
     bool outputIsConsole = false;
+    // Whether the console has a window (GetConsoleWindow).
+    bool hasWindow = false;
 };
 
 // Whether the run waits for Enter before it ends: only when the program is
-// the only process attached to its console and neither standard input nor
-// standard output is redirected.
+// the only process attached to its console, the console has a window, and
+// neither standard input nor standard output is redirected.
 bool waitsForEnter(const ConsoleState& console);
 
 // After the usage of a run without arguments in a window of its own.

@@ -395,18 +395,19 @@ TEST(Reelport, EndsEachRunAsExpected) {
 TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
     struct Case {
         unsigned long processes;
-        bool input, output, waits;
+        bool input, output, window, waits;
     };
     for (const Case& c : std::initializer_list<Case>{
-             {1, true, true, true},     // from Explorer
-             {2, true, true, false},    // from a command prompt, PowerShell or a batch file
-             {3, true, true, false},    // from a program run in a command prompt
-             {0, true, true, false},    // the count unknown
-             {1, false, true, false},   // input redirected
-             {1, true, false, false},   // output redirected
+             {1, true, true, true, true},     // from Explorer
+             {2, true, true, true, false},    // from a command prompt, PowerShell or a batch file
+             {3, true, true, true, false},    // from a program run in a command prompt
+             {0, true, true, true, false},    // the count unknown
+             {1, false, true, true, false},   // input redirected
+             {1, true, false, true, false},   // output redirected
+             {1, true, true, false, false},   // a console made without a window
          }) {
-        EXPECT_EQ(waitsForEnter({c.processes, c.input, c.output}), c.waits)
-            << c.processes << " processes, input " << c.input << ", output " << c.output;
+        EXPECT_EQ(waitsForEnter({c.processes, c.input, c.output, c.window}), c.waits)
+            << c.processes << " processes, input " << c.input << ", output " << c.output << ", window " << c.window;
     }
 }
 
