@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
-# Installation and packages. `cmake --install` puts the program in the binary
-# folder and beside it, on Linux, the gzipped man page and the two files
-# Debian wants in /usr/share/doc/reelport (copyright, changelog.gz); on
-# Windows README.txt, MANUAL.txt and LICENSE.txt at the top of the tree, with
-# CR LF line ends for Notepad. `cpack` makes a .deb on Linux and a .zip for
-# Windows.
+# Installation and packages. On Linux `cmake --install` puts the program in
+# the binary folder and beside it the gzipped man page and the two files
+# Debian wants in /usr/share/doc/reelport (copyright, changelog.gz). On
+# Windows it puts reelport.exe at the top of the tree, where a user who
+# unpacks the zip finds it to drop a folder on, beside README.txt, MANUAL.txt
+# and LICENSE.txt with CR LF line ends for Notepad. `cpack` makes a .deb on
+# Linux and a .zip for Windows.
 #
 # These documents are made when CMake configures the build (and again when
 # their sources change), so an install needs nothing built but the program.
@@ -12,7 +13,11 @@ include(GNUInstallDirs)
 # Debian's place for copyright and changelog: the package's name, lower case.
 set(REELPORT_INSTALL_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/reelport)
 
-install(TARGETS reelport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(WIN32)
+  install(TARGETS reelport RUNTIME DESTINATION .)
+else()
+  install(TARGETS reelport RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
 
 set(REELPORT_DOCS ${PROJECT_BINARY_DIR}/docs)
 file(MAKE_DIRECTORY ${REELPORT_DOCS})
@@ -28,8 +33,8 @@ if(WIN32)
     file(WRITE ${path} "${text}")
   endfunction()
 
-  # README.txt: how to run the program from a command prompt, its messages
-  # and exit statuses. @PROJECT_VERSION@ in the source is replaced.
+  # README.txt: dropping a folder on the program, then the command prompt,
+  # its messages and exit statuses. @PROJECT_VERSION@ in the source is replaced.
   configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.txt ${REELPORT_DOCS}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   reelport_write_crlf(${REELPORT_DOCS}/LICENSE.txt "${REELPORT_LICENSE}")
