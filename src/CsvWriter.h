@@ -105,7 +105,13 @@ private:
     OutputFile file_;
     // Text is written out in blocks of this size.
     static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+    // Left uninitialised: every byte is written before it is read. The libc++
+    // of emscripten 3.1 lacks make_unique_for_overwrite.
+#ifdef __cpp_lib_smart_ptr_for_overwrite
     std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
+#else
+    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
+#endif
     std::size_t used_ = 0;
     std::string kept_;  // in memory: the text of the buffers emptied so far
 };

@@ -177,7 +177,7 @@ void PalmDB::salvage(DamageReport& damage, const std::string& condition) {
 
     // The entries that lie whole in the file.
     const std::size_t listed = header_.numRecords;
-    const std::size_t whole = std::min<std::size_t>(listed, (fileLength - kRecordListStart) / kEntrySize);
+    const std::size_t whole = std::min(listed, static_cast<std::size_t>((fileLength - kRecordListStart) / kEntrySize));
     if (whole < listed) {
         damage.noteDatabase("record list cut short: " + std::to_string(whole) + " of " + std::to_string(listed) +
                             " entries in the file");

@@ -113,7 +113,7 @@ public:
         std::size_t end = 0;
         if (recordEnds_.empty()) {
             end = index + 1 < recordCount_ ? be32(bytes + kEntrySize) : image_.size();
-        } else if ((end = recordEnds_[index]) == kSkipped) {
+        } else if ((end = static_cast<std::size_t>(recordEnds_[index])) == kSkipped) {  // an end within the image
             entry.skipped = true;
             return entry;
         }
