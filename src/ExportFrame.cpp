@@ -119,6 +119,15 @@ CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo, const CsvW
     }
 }
 
+ExportLines exportLines(std::string_view noun, std::string_view csvPath, int rows, const PalmDB& db,
+                        const DamageReport* damage) {
+    char count[16];
+    std::snprintf(count, sizeof count, "%4d ", rows);
+    ExportLines lines{count + std::string(noun) + " exported to " + std::string(csvPath) + "\n", {}};
+    if (damage != nullptr && !damage->empty()) lines.report = damage->text(db.path(), db.header().numRecords, rows);
+    return lines;
+}
+
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
                DamageReport* damage, CsvEncoding encoding) {
@@ -135,12 +144,9 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
     const int rows = writeRows(db, csv, damage);
     csv.close();
 
-    char count[16];
-    std::snprintf(count, sizeof count, "%4d ", rows);
-    console.write(count + std::string(noun) + " exported to " + csvPath + "\n");
-    if (damage != nullptr && !damage->empty()) {
-        std::fputs(damage->text(db.path(), db.header().numRecords, rows).c_str(), stderr);
-    }
+    const ExportLines lines = exportLines(noun, csvPath, rows, db, damage);
+    console.write(lines.count);
+    std::fputs(lines.report.c_str(), stderr);
 }
 
 }  // namespace reelport

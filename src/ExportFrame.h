@@ -101,10 +101,20 @@ private:
 // Writes the rows of one CSV file and returns their count.
 using RowWriter = std::function<int(const PalmDB& db, CsvWriter& out, DamageReport* damage)>;
 
+// What the tool prints once an export has written its CSV file: the count
+// line "<count> <noun> exported to <csv path>" for standard output, and in a
+// salvage run what it found damaged, for standard error ("" when nothing).
+struct ExportLines {
+    std::string count;
+    std::string report;
+};
+ExportLines exportLines(std::string_view noun, std::string_view csvPath, int rows, const PalmDB& db,
+                        const DamageReport* damage);
+
 // One export from start to end: reads `databaseName` in `directory` into `db`,
 // checks its identity, writes `csvName` beside it in `encoding` with
-// `writeRows` (unless that name is one of the two databases), and prints the
-// closing line "<count> <noun> exported to <csv path>" on `console`.
+// `writeRows` (unless that name is one of the two databases), and prints its
+// `exportLines`: the count line on `console`, the damage report on standard error.
 void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
                std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
                DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);

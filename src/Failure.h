@@ -21,6 +21,10 @@ inline constexpr int kStatusRefused = 1;  // usage, open failure, wrong identity
 inline constexpr int kStatusFatal = 2;    // a fatal consistency check failed
 inline constexpr int kStatusSalvaged = 3; // salvage: both lists written, damaged parts skipped
 
+// The text a run ends with when the system cannot give it the memory it
+// needs (a std::bad_alloc), with status 2.
+inline constexpr const char* kOutOfMemory = "Reelport: out of memory\n";
+
 class Failure : public std::runtime_error {
 public:
     Failure(int status, std::string message, std::string condition = {})

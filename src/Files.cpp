@@ -30,9 +30,7 @@ namespace {
 
 using InputFile = std::unique_ptr<std::FILE, FileCloser>;
 
-// Backups copied through other systems often come back as "cinecasetapes.pdb"
-// or "CINECASETAPES.PDB". Finds such a file beside the missing `path`: the
-// first name in byte order that matches ignoring ASCII case.
+// Finds a file beside the missing `path` whose name differs only in ASCII case.
 std::optional<std::string> findIgnoringCase(const std::string& path) {
 #ifdef _WIN32
     (void)path;  // the file system already ignores case
@@ -43,13 +41,11 @@ std::optional<std::string> findIgnoringCase(const std::string& path) {
     const std::string_view wanted = std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1);
     const std::unique_ptr<DIR, int (*)(DIR*)> dir(opendir(directory.c_str()), closedir);
     if (!dir) return std::nullopt;
-    std::optional<std::string> best;
-    while (const dirent* entry = readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (equalIgnoringAsciiCase(name, wanted) && (!best || name < *best)) best = std::string(name);
-    }
-    if (!best) return std::nullopt;
-    return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + *best;
+    std::vector<std::string> names;
+    while (const dirent* entry = readdir(dir.get())) names.emplace_back(entry->d_name);
+    const std::optional<std::size_t> found = findByName(names, wanted);
+    if (!found) return std::nullopt;
+    return path.substr(0, slash == std::string::npos ? 0 : slash + 1) + names[*found];
 #endif
 }
 
@@ -178,6 +174,15 @@ bool isRegularFile(const std::string& path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 #endif
+}
+
+std::optional<std::size_t> findByName(std::span<const std::string> names, std::string_view wanted) {
+    std::optional<std::size_t> found;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (names[i] == wanted) return i;
+        if (equalIgnoringAsciiCase(names[i], wanted) && (!found || names[i] < names[*found])) found = i;
+    }
+    return found;
 }
 
 FileImage heapImage(std::vector<std::uint8_t> bytes) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -32,6 +33,13 @@ bool equalIgnoringAsciiCase(std::string_view a, std::string_view b);
 
 // Whether `path` names an existing regular file, a link followed.
 bool isRegularFile(const std::string& path);
+
+// Among `names` (the entries of a directory, or the files a user chose), the
+// one a database called `wanted` is read from: `wanted` itself, else the
+// first in byte order that differs from it only in ASCII case. Backups copied
+// through other systems often come back as "cinecasetapes.pdb" or
+// "CINECASETAPES.PDB". Nothing when no name matches.
+std::optional<std::size_t> findByName(std::span<const std::string> names, std::string_view wanted);
 
 // Reads the whole file at `path`. When the directory has no entry of that
 // exact name, a file of the same directory whose name differs only in ASCII

@@ -136,7 +136,7 @@ int runAndReport(const std::vector<std::string>& arguments) {
         std::fputs(failure.message(), stderr);
         return failure.status();
     } catch (const std::bad_alloc&) {
-        std::fputs("Reelport: out of memory\n", stderr);
+        std::fputs(reelport::kOutOfMemory, stderr);
         return reelport::kStatusFatal;
     }
 }
