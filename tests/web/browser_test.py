@@ -1,0 +1,167 @@
+#!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
+"""The web page end to end in headless Chromium.
+
+Serves the built page (build-web/reelport-web) from 127.0.0.1, gives it the
+sample databases, presses Convert with the keyboard, and requires the
+messages and both downloaded CSV files to be exactly what the native tool
+prints and writes for the same databases; then requires that nothing was
+requested after the page loaded, that nothing was stored, and that the page
+opened as a local file converts as well.
+
+    browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR
+    browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR --measure CATALOGUE_DIR [RUNS]
+
+--measure converts the catalogue in CATALOGUE_DIR RUNS times (default 7)
+and prints the median time from pressing Convert to the result shown.
+"""
+import http.server
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import threading
+import time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
+CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
+
+
+def native_run(reelport, source, scratch):
+    """The native tool's messages (names without their directory) and CSV files."""
+    directory = os.path.join(scratch, "native")
+    os.makedirs(directory)
+    for name in DATABASES:
+        shutil.copy(os.path.join(source, name), directory)
+    run = subprocess.run([reelport, directory], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=True)
+    messages = run.stdout.decode().replace(directory + "/", "")
+    return messages, {name: open(os.path.join(directory, name), "rb").read() for name in CSV_FILES}
+
+
+def serve(directory):
+    """A static server on 127.0.0.1 that keeps the path of every request."""
+    requests = []
+
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def __init__(self, *args, **kwargs):
+            super().__init__(*args, directory=directory, **kwargs)
+
+        def log_message(self, *args):
+            requests.append(self.path)
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server, requests
+
+
+def chromium(profile, downloads):
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
+    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--user-data-dir=" + profile, "--window-size=1000,1400"]:
+        options.add_argument(flag)
+    options.add_experimental_option("prefs", {"download.default_directory": downloads,
+                                              "download.prompt_for_download": False})
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
+    return driver
+
+
+def convert(driver, databases):
+    """Chooses the databases and presses Convert; returns the messages shown."""
+    driver.find_element(By.ID, "files").send_keys("\n".join(databases))
+    driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
+    WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "status").text != "")
+    return driver.execute_script("return document.getElementById('messages').textContent")
+
+
+def downloaded(driver, downloads, name):
+    driver.find_element(By.CSS_SELECTOR, f'a[download="{name}"]').click()
+    path = os.path.join(downloads, name)
+    for _ in range(300):
+        if os.path.exists(path) and not os.path.exists(path + ".crdownload"):
+            return open(path, "rb").read()
+        time.sleep(0.1)
+    raise AssertionError(f"{name} was not downloaded")
+
+
+def check(condition, what):
+    if not condition:
+        raise AssertionError(what)
+
+
+def measure(driver, url, catalogue, runs):
+    driver.get(url)
+    driver.find_element(By.ID, "files").send_keys("\n".join(os.path.join(catalogue, name) for name in DATABASES))
+    # Timed inside the page: from the click to the status shown.
+    script = """
+        const done = arguments[arguments.length - 1];
+        const status = document.getElementById('status');
+        const observer = new MutationObserver(() => { observer.disconnect(); done(performance.now() - start); });
+        observer.observe(status, {childList: true});
+        const start = performance.now();
+        document.getElementById('convert').click();"""
+    driver.set_script_timeout(60)
+    times = [driver.execute_async_script(script) for _ in range(runs + 1)][1:]  # the first warms up
+    print("messages:", driver.find_element(By.ID, "messages").text.replace("\n", " | "))
+    print(f"conversion in headless Chromium: median {statistics.median(times):.0f} ms of {runs} runs "
+          f"(min {min(times):.0f}, max {max(times):.0f})")
+
+
+def main(page, reelport, sample, *rest):
+    page, reelport, sample = (os.path.abspath(path) for path in (page, reelport, sample))
+    with tempfile.TemporaryDirectory() as scratch:
+        downloads = os.path.join(scratch, "downloads")
+        server, requests = serve(page)
+        driver = chromium(os.path.join(scratch, "profile"), downloads)
+        url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
+        try:
+            if rest and rest[0] == "--measure":
+                return measure(driver, url, os.path.abspath(rest[1]), int(rest[2]) if len(rest) > 2 else 7)
+            expected_messages, expected_csv = native_run(reelport, sample, scratch)
+            driver.get(url)
+            loaded = len(requests)
+            messages = convert(driver, [os.path.join(sample, name) for name in DATABASES])
+            check(messages == expected_messages, f"messages {messages!r}, the native tool's {expected_messages!r}")
+            status = driver.find_element(By.ID, "status").text
+            check("(exit status 0)" in status, f"status shown: {status!r}")
+            for name in CSV_FILES:
+                check(downloaded(driver, downloads, name) == expected_csv[name], f"{name} differs from the native tool's")
+            check(requests[loaded:] == [], f"requests after the page loaded: {requests[loaded:]}")
+            stored = driver.execute_script(
+                "return [document.cookie, localStorage.length, sessionStorage.length, "
+                "performance.getEntriesByType('resource').map(entry => entry.name)]")
+            check(stored[:3] == ["", 0, 0], f"cookies or storage used: {stored[:3]}")
+            check(all(name.startswith(url.rsplit("/", 1)[0]) for name in stored[3]),
+                  f"resources from elsewhere: {stored[3]}")
+
+            # Opened as a local file, with the databases under other case.
+            renamed = os.path.join(scratch, "renamed")
+            os.makedirs(renamed)
+            for name in DATABASES:
+                shutil.copy(os.path.join(sample, name), os.path.join(renamed, name.lower()))
+            driver.get("file://" + os.path.join(page, "index.html"))
+            messages = convert(driver, [os.path.join(renamed, name.lower()) for name in DATABASES])
+            check(messages == expected_messages, f"from file://: {messages!r}")
+            errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+            check(errors == [], f"errors in the browser's console: {errors}")
+        finally:
+            driver.quit()
+            server.shutdown()
+    print("the page converts the sample as the native tool does; nothing requested or stored")
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4:
+        sys.exit(__doc__)
+    main(*sys.argv[1:])

@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// The page's WebAssembly module under Node against the native tool: for each
+// row of the table, both convert the same files (the module given them in
+// reverse byte order of their names, as a user may choose them), and the exit
+// status, the messages (the native tool's without their directory) and every
+// CSV file written must be the same, byte for byte.
+//
+//   node module_test.js PAGE_DIR NATIVE_REELPORT SAMPLE_DIR SCRATCH_DIR
+'use strict';
+
+const fs = require('fs');
+const path = require('path');
+const {spawnSync} = require('child_process');
+
+const [pageDir, reelport, sampleDir, scratch] = process.argv.slice(2).map((arg) => path.resolve(arg));
+const createReelport = require(path.join(pageDir, 'reelport.js'));
+const {reelportConvert} = require(path.join(pageDir, 'convert.js'));
+
+const sample = (name) => fs.readFileSync(path.join(sampleDir, name));
+const tapes = sample('CinecaseTapes.PDB');
+const progs = sample('CinecaseProgs.PDB');
+const cutProgs = progs.subarray(0, 1000);  // a record's data runs past the end
+
+// Each row: the files of the directory, and whether to salvage.
+const cases = [
+  {what: 'the sample', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs}},
+  {what: 'a cut programme database', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cutProgs}},
+  {what: 'a cut programme database salvaged, found in other case', salvage: true,
+   files: {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cutProgs}},
+  {what: 'the exact name before a case variant, the first variant in byte order', salvage: true,
+   files: {'CinecaseTapes.PDB': tapes, 'cinecasetapes.pdb': cutProgs, 'cinecaseProgs.pdb': progs,
+           'CINECASEPROGS.PDB': cutProgs, 'CinecaseProgs.pdbx': tapes}},
+  {what: 'no programme database', files: {'CinecaseTapes.PDB': tapes}},
+  {what: 'no tape database', files: {'CinecaseProgs.PDB': progs}},
+];
+
+function nativeRun(directory, salvage) {
+  const log = path.join(directory, '..', 'native.log');
+  const out = fs.openSync(log, 'w');
+  // Both streams into one file, so the messages keep the order they were printed in.
+  const run = spawnSync(reelport, salvage ? ['--salvage', directory] : [directory], {stdio: ['ignore', out, out]});
+  fs.closeSync(out);
+  const csv = {};
+  for (const name of ['CinecaseTapes.CSV', 'CinecaseProgs.CSV']) {
+    const file = path.join(directory, name);
+    if (fs.existsSync(file)) csv[name] = fs.readFileSync(file);
+  }
+  return {status: run.status, messages: fs.readFileSync(log, 'latin1').split(directory + '/').join(''), csv};
+}
+
+(async () => {
+  const module = await createReelport();
+  let failures = 0;
+  for (const [index, row] of cases.entries()) {
+    const directory = path.join(scratch, String(index), 'catalogue');
+    fs.rmSync(path.dirname(directory), {recursive: true, force: true});
+    fs.mkdirSync(directory, {recursive: true});
+    for (const [name, bytes] of Object.entries(row.files)) fs.writeFileSync(path.join(directory, name), bytes);
+    const expected = nativeRun(directory, row.salvage);
+
+    const files = Object.keys(row.files).sort().reverse()
+      .map((name) => ({name, read: () => fs.readFileSync(path.join(directory, name))}));
+    const result = await reelportConvert(module, files, row.salvage, false);
+    const csv = Object.fromEntries(result.csv.map(({name, bytes}) => [name, Buffer.from(bytes)]));
+    const problems = [];
+    if (result.status !== expected.status) problems.push(`status ${result.status}, native ${expected.status}`);
+    if (result.messages !== expected.messages) {
+      problems.push(`messages ${JSON.stringify(result.messages)}, native ${JSON.stringify(expected.messages)}`);
+    }
+    for (const name of new Set([...Object.keys(csv), ...Object.keys(expected.csv)])) {
+      if (!csv[name] || !expected.csv[name] || !csv[name].equals(expected.csv[name])) problems.push(`${name} differs`);
+    }
+    console.log(`${problems.length === 0 ? 'ok  ' : 'FAIL'} ${row.what}${row.salvage ? ' (salvage)' : ''}: ` +
+                `status ${expected.status}`);
+    for (const problem of problems) console.log(`     ${problem}`);
+    failures += problems.length === 0 ? 0 : 1;
+  }
+  process.exit(failures === 0 ? 0 : 1);
+})();
