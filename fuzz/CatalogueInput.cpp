@@ -2,9 +2,6 @@
 #include "CatalogueInput.h"
 
 #include "ExportFrame.h"
-#include "DamageReport.h"
-#include "Exports.h"
-#include "PalmDB.h"
 
 #include <algorithm>
 #include <array>
@@ -32,7 +29,8 @@ constexpr std::array<std::string_view, 2> kRefusals = {"Invalid creator ID!\n", 
 // entry, adds numbers, separators and its tape's label: far less than this.
 constexpr std::size_t kCsvBytesPerInputByte = 10;
 constexpr std::size_t kCsvFixedBytes = 256;
-// Two databases' reports of 21 lines and a summary, none longer than this.
+// Two databases' reports of 21 lines and a summary, and the failure's message,
+// none longer than this.
 constexpr std::size_t kReportLimit = 2 * 22 * 256;
 
 bool startsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
@@ -62,38 +60,9 @@ Bytes joinInput(const Bytes& tapes, const Bytes& progs) {
 }
 
 Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage, CsvEncoding encoding) {
-    Outcome outcome;
-    // Declared first, destroyed last, as in the tool: the programme list
-    // refers to tape records.
-    PalmDB tapesDb;
-    PalmDB progsDb;
-    CsvWriter tapesCsv(encoding);
-    CsvWriter progsCsv(encoding);
-    DamageReport tapesDamage;
-    DamageReport progsDamage;
-    DamageReport* const tapesReport = salvage ? &tapesDamage : nullptr;
-    DamageReport* const progsReport = salvage ? &progsDamage : nullptr;
-    // What the tool writes on standard error after a list's count line.
-    const auto report = [&](const DamageReport& damage, const PalmDB& db, int rows) {
-        if (!damage.empty()) outcome.report += damage.text(db.path(), db.header().numRecords, rows);
-    };
-    try {
-        tapesDb.load(catalogue.tapes, std::string(kTapesDatabase), tapesReport);
-        checkIdentity(tapesDb, tapesReport);
-        outcome.tapeRows = writeTapeList(tapesDb, tapesCsv, tapesReport);
-        report(tapesDamage, tapesDb, outcome.tapeRows);
-
-        progsDb.load(catalogue.progs, std::string(kProgsDatabase), progsReport);
-        checkIdentity(progsDb, progsReport);
-        outcome.progRows = writeProgList(progsDb, tapesDb, progsCsv, progsReport);
-        report(progsDamage, progsDb, outcome.progRows);
-    } catch (const Failure& failure) {
-        outcome.failure = failure;
-    }
-    outcome.damaged = !tapesDamage.empty() || !progsDamage.empty();
-    outcome.tapesCsv = tapesCsv.pending();
-    outcome.progsCsv = progsCsv.pending();
-    return outcome;
+    return runInMemory({MemoryDatabase{std::string(kTapesDatabase), catalogue.tapes},
+                        MemoryDatabase{std::string(kProgsDatabase), catalogue.progs}},
+                       salvage, encoding);
 }
 
 bool isValidUtf8(std::string_view text) {
@@ -116,20 +85,19 @@ bool isValidUtf8(std::string_view text) {
 }
 
 std::string unexpectedUtf8(const Outcome& palm, const Outcome& utf8) {
-    const auto message = [](const Outcome& outcome) {
-        return outcome.failure ? std::string(outcome.failure->message()) : std::string();
-    };
-    if (message(palm) != message(utf8) || palm.report != utf8.report || palm.tapeRows != utf8.tapeRows ||
+    if (palm.status != utf8.status || palm.printed() != utf8.printed() || palm.tapeRows != utf8.tapeRows ||
         palm.progRows != utf8.progRows) {
-        return "UTF-8: the run ends otherwise than in the handheld's bytes: " + message(utf8);
+        return "UTF-8: the run ends otherwise than in the handheld's bytes: " + utf8.printed();
     }
     for (const auto& [bytes, text] : {std::pair{&palm.tapesCsv, &utf8.tapesCsv}, std::pair{&palm.progsCsv, &utf8.progsCsv}}) {
-        if (!isValidUtf8(*text)) return "UTF-8: a CSV text that is not valid UTF-8";
-        std::string converted(kMaxUtf8Size * bytes->size(), '\0');
+        if (bytes->has_value() != text->has_value()) return "UTF-8: a CSV file written in one run only";
+        if (!*text) continue;
+        if (!isValidUtf8(**text)) return "UTF-8: a CSV text that is not valid UTF-8";
+        std::string converted(kMaxUtf8Size * (*bytes)->size(), '\0');
         char* end = converted.data();
-        for (const char byte : *bytes) end = putUtf8(end, byte);
+        for (const char byte : **bytes) end = putUtf8(end, byte);
         converted.resize(static_cast<std::size_t>(end - converted.data()));
-        if (converted != *text) return "UTF-8: a CSV text that is not the handheld's bytes converted byte by byte";
+        if (converted != **text) return "UTF-8: a CSV text that is not the handheld's bytes converted byte by byte";
     }
     return {};
 }
@@ -145,9 +113,10 @@ std::optional<std::string> fatalCheckCondition(const std::string& message) {
 
 std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize) {
     const std::size_t csvLimit = kCsvFixedBytes + kCsvBytesPerInputByte * inputSize;
-    if (outcome.tapesCsv.size() + outcome.progsCsv.size() > csvLimit) {
-        return "CSV text of " + std::to_string(outcome.tapesCsv.size() + outcome.progsCsv.size()) +
-               " bytes from an input of " + std::to_string(inputSize) + " bytes";
+    const std::size_t csvSize = outcome.tapesCsv.value_or("").size() + outcome.progsCsv.value_or("").size();
+    if (csvSize > csvLimit) {
+        return "CSV text of " + std::to_string(csvSize) + " bytes from an input of " + std::to_string(inputSize) +
+               " bytes";
     }
     if (!outcome.failure) {
         if (outcome.tapeRows < 0 || outcome.progRows < 0) return "a run without failure left a list unfinished";
@@ -187,7 +156,9 @@ std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, st
         return "salvage of a catalogue the default run converts differs from the default run";
     }
     // At most 20 lines of findings and a summary per database.
-    if (salvaged.report.size() > kReportLimit) return "a salvage report of " + std::to_string(salvaged.report.size()) + " bytes";
+    if (const std::size_t size = salvaged.printed(true).size(); size > kReportLimit) {
+        return "a salvage report of " + std::to_string(size) + " bytes";
+    }
     return {};
 }
 

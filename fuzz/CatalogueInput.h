@@ -12,6 +12,7 @@
 #pragma once
 
 #include "Failure.h"
+#include "MemoryRun.h"
 #include "PalmLatin.h"
 #include "PdbWriter.h"
 
@@ -31,23 +32,13 @@ struct CatalogueInput {
 CatalogueInput splitInput(std::span<const std::uint8_t> input);
 Bytes joinInput(const Bytes& tapes, const Bytes& progs);
 
-// What a run of the tool on the catalogue did, in-process: the failure it
-// ended with, if any, the CSV text written up to then, and in a salvage run
-// what it found damaged.
-struct Outcome {
-    std::optional<Failure> failure;
-    std::string tapesCsv;
-    std::string progsCsv;
-    int tapeRows = -1;  // -1: that list was not finished
-    int progRows = -1;
-    bool damaged = false;  // salvage: something was skipped or altered
-    std::string report;    // salvage: the damage reports, as on standard error
-};
+// What a run of the tool on the catalogue did, in-process: its ending, its
+// messages and the CSV text written up to then (src/MemoryRun.h).
+using Outcome = MemoryOutcome;
 
-// Runs the tool's sequence on the catalogue in memory: reads the tape
-// database, checks its identity, writes the tape list, then the same for the
-// programme database and the programme list; as `reelport --salvage` when
-// `salvage` is set, and with the CSV files in `encoding`.
+// Runs the tool's sequence on the catalogue in memory, both databases under
+// their own names; as `reelport --salvage` when `salvage` is set, and with the
+// CSV files in `encoding`.
 Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage = false,
                      CsvEncoding encoding = CsvEncoding::Palm);
 

@@ -128,13 +128,12 @@ ExportLines exportLines(std::string_view noun, std::string_view csvPath, int row
     return lines;
 }
 
-void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
-               DamageReport* damage, CsvEncoding encoding) {
-    db.read(composePath(directory, databaseName), damage);
+void runExport(std::string_view directory, const ExportNames& names, PalmDB& db, Console& console,
+               const RowWriter& writeRows, DamageReport* damage, CsvEncoding encoding) {
+    db.read(composePath(directory, names.database), damage);
     checkIdentity(db, damage);
 
-    const std::string csvPath = composePath(directory, csvName);
+    const std::string csvPath = composePath(directory, names.csv);
     // Both databases, also the one not yet read: the tape list must not empty
     // the programme database either.
     for (const std::string_view database : {kTapesDatabase, kProgsDatabase}) {
@@ -144,7 +143,7 @@ void runExport(std::string_view directory, std::string_view databaseName, std::s
     const int rows = writeRows(db, csv, damage);
     csv.close();
 
-    const ExportLines lines = exportLines(noun, csvPath, rows, db, damage);
+    const ExportLines lines = exportLines(names.noun, csvPath, rows, db, damage);
     console.write(lines.count);
     std::fputs(lines.report.c_str(), stderr);
 }

@@ -26,6 +26,16 @@ inline constexpr std::string_view kTapesCsv = "CinecaseTapes.CSV";
 inline constexpr std::string_view kProgsDatabase = "CinecaseProgs.PDB";
 inline constexpr std::string_view kProgsCsv = "CinecaseProgs.CSV";
 
+// What names one export: the database it reads, the CSV file it writes, and
+// what its count line counts.
+struct ExportNames {
+    std::string_view database;
+    std::string_view csv;
+    std::string_view noun;
+};
+inline constexpr ExportNames kTapeExport{kTapesDatabase, kTapesCsv, "tapes"};
+inline constexpr ExportNames kProgExport{kProgsDatabase, kProgsCsv, "progs"};
+
 // The path of `fileName` inside `directory`: a separator is put between them
 // unless the directory already ends in one ("/" anywhere, and on Windows also
 // "\", or a bare drive "X:", whose current directory it names).
@@ -111,12 +121,12 @@ struct ExportLines {
 ExportLines exportLines(std::string_view noun, std::string_view csvPath, int rows, const PalmDB& db,
                         const DamageReport* damage);
 
-// One export from start to end: reads `databaseName` in `directory` into `db`,
-// checks its identity, writes `csvName` beside it in `encoding` with
-// `writeRows` (unless that name is one of the two databases), and prints its
-// `exportLines`: the count line on `console`, the damage report on standard error.
-void runExport(std::string_view directory, std::string_view databaseName, std::string_view csvName,
-               std::string_view noun, PalmDB& db, Console& console, const RowWriter& writeRows,
-               DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);
+// One export from start to end: reads the database `names` gives in
+// `directory` into `db`, checks its identity, writes the CSV file beside it in
+// `encoding` with `writeRows` (unless that name is one of the two databases),
+// and prints its `exportLines`: the count line on `console`, the damage report
+// on standard error.
+void runExport(std::string_view directory, const ExportNames& names, PalmDB& db, Console& console,
+               const RowWriter& writeRows, DamageReport* damage = nullptr, CsvEncoding encoding = CsvEncoding::Palm);
 
 }  // namespace reelport

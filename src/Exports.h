@@ -33,5 +33,7 @@ void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& ta
 // the programme written with an empty tape label, and both are reported.
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
+// writeProgList as the RowWriter of an export, looking tapes up in `tapesDb`.
+RowWriter progListWriter(const PalmDB& tapesDb);
 
 }  // namespace reelport

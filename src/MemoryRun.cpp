@@ -23,14 +23,14 @@ std::string MemoryOutcome::printed(bool standardError) const {
     return text;
 }
 
-MemoryOutcome runInMemory(MemoryCatalogue catalogue, bool salvage) {
+MemoryOutcome runInMemory(MemoryCatalogue catalogue, bool salvage, CsvEncoding encoding) {
     MemoryOutcome outcome;
     // Declared first, destroyed last, as in the tool: the programme list
     // refers to tape records.
     PalmDB tapesDb;
     PalmDB progsDb;
-    CsvWriter tapesCsv;
-    CsvWriter progsCsv;
+    CsvWriter tapesCsv(encoding);
+    CsvWriter progsCsv(encoding);
     bool tapesCreated = false;
     bool progsCreated = false;
     DamageReport tapesDamage;
@@ -38,28 +38,24 @@ MemoryOutcome runInMemory(MemoryCatalogue catalogue, bool salvage) {
 
     // One export as runExport does it, with the CSV file created where the
     // command line creates it: once the database has passed its identity check.
-    const auto runOne = [&](std::optional<MemoryDatabase>& database, std::string_view wanted, std::string_view csvName,
-                            std::string_view noun, PalmDB& db, CsvWriter& csv, bool& created,
-                            DamageReport& damage, const RowWriter& writeRows) {
+    const auto runOne = [&](std::optional<MemoryDatabase>& database, const ExportNames& names, PalmDB& db,
+                            CsvWriter& csv, bool& created, DamageReport& damage, const RowWriter& writeRows) {
         DamageReport* const report = salvage ? &damage : nullptr;
-        if (!database) fileFailure(std::string(wanted), ENOENT);
+        if (!database) fileFailure(std::string(names.database), ENOENT);
         db.load(std::move(database->bytes), std::move(database->name), report);
         checkIdentity(db, report);
         created = true;
         const int rows = writeRows(db, csv, report);
-        ExportLines lines = exportLines(noun, csvName, rows, db, report);
+        ExportLines lines = exportLines(names.noun, names.csv, rows, db, report);
         outcome.messages.push_back({false, std::move(lines.count)});
         if (!lines.report.empty()) outcome.messages.push_back({true, std::move(lines.report)});
         return rows;
     };
     try {
-        outcome.tapeRows = runOne(catalogue.tapes, kTapesDatabase, kTapesCsv, "tapes", tapesDb, tapesCsv, tapesCreated,
-                                  tapesDamage, writeTapeList);
-        outcome.progRows = runOne(
-            catalogue.progs, kProgsDatabase, kProgsCsv, "progs", progsDb, progsCsv, progsCreated, progsDamage,
-            [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* report) {
-                return writeProgList(db, tapesDb, out, report);
-            });
+        outcome.tapeRows = runOne(catalogue.tapes, kTapeExport, tapesDb, tapesCsv, tapesCreated, tapesDamage,
+                                  writeTapeList);
+        outcome.progRows = runOne(catalogue.progs, kProgExport, progsDb, progsCsv, progsCreated, progsDamage,
+                                  progListWriter(tapesDb));
     } catch (const Failure& failure) {
         outcome.failure = failure;
     } catch (const std::bad_alloc&) {

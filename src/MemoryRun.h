@@ -7,6 +7,7 @@
 #pragma once
 
 #include "Failure.h"
+#include "PalmLatin.h"
 
 #include <cstdint>
 #include <optional>
@@ -53,7 +54,8 @@ struct MemoryOutcome {
 
 // Runs the tool's sequence on the catalogue: reads the tape database, checks
 // its identity, writes the tape list, then the same for the programme
-// database and the programme list; as `reelport --salvage` when `salvage` is set.
-MemoryOutcome runInMemory(MemoryCatalogue catalogue, bool salvage);
+// database and the programme list; as `reelport --salvage` when `salvage` is
+// set, and with the CSV texts in `encoding` (`--utf8` for CsvEncoding::Utf8).
+MemoryOutcome runInMemory(MemoryCatalogue catalogue, bool salvage, CsvEncoding encoding = CsvEncoding::Palm);
 
 }  // namespace reelport

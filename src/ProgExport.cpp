@@ -230,10 +230,13 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
 
 void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& tapesDb, Console& console,
                  DamageReport* damage, CsvEncoding encoding) {
-    runExport(
-        directory, kProgsDatabase, kProgsCsv, "progs", progsDb, console,
-        [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* report) { return writeProgList(db, tapesDb, out, report); },
-        damage, encoding);
+    runExport(directory, kProgExport, progsDb, console, progListWriter(tapesDb), damage, encoding);
+}
+
+RowWriter progListWriter(const PalmDB& tapesDb) {
+    return [&tapesDb](const PalmDB& db, CsvWriter& out, DamageReport* damage) {
+        return writeProgList(db, tapesDb, out, damage);
+    };
 }
 
 }  // namespace reelport

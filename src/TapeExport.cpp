@@ -80,7 +80,7 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
 
 void exportTapes(const std::string& directory, PalmDB& tapesDb, Console& console, DamageReport* damage,
                  CsvEncoding encoding) {
-    runExport(directory, kTapesDatabase, kTapesCsv, "tapes", tapesDb, console, writeTapeList, damage, encoding);
+    runExport(directory, kTapeExport, tapesDb, console, writeTapeList, damage, encoding);
 }
 
 }  // namespace reelport

@@ -36,8 +36,9 @@ const std::string kTwoRows = "1,\"A\",0:00,\"\",\"\"\r\n2,\"B\",0:00,\"\",\"\"\r
 std::string outcome(const Bytes& image, bool salvage = false) {
     const Outcome run = runCatalogue({image, {}}, salvage);
     if (run.tapeRows < 0) return std::to_string(run.failure->status()) + ": " + test::placeless(run.failure->message());
-    const std::size_t header = run.tapesCsv.find('\n') + 1;
-    return run.tapesCsv.substr(header, run.tapesCsv.size() - header - 2);
+    const std::string& csv = *run.tapesCsv;
+    const std::size_t header = csv.find('\n') + 1;
+    return csv.substr(header, csv.size() - header - 2);
 }
 
 std::string refused(const std::string& condition) { return "2: " + test::fatal(condition); }
@@ -261,10 +262,11 @@ TEST(Salvage, KeepsWhatIsIntactOfEachDamageAndReportsTheRest) {
         tapes.resize(std::min(tapes.size(), c.tapesCut));
         const Outcome outcome = runCatalogue({tapes, buildPdb(c.progs)}, true);
         EXPECT_FALSE(outcome.failure) << damage.what;
-        for (const auto& [rows, csv] : {std::pair{damage.tapeRows, outcome.tapesCsv}, {damage.progRows, outcome.progsCsv}}) {
+        for (const auto& [rows, csv] : {std::pair{damage.tapeRows, outcome.tapesCsv.value()},
+                                        {damage.progRows, outcome.progsCsv.value()}}) {
             EXPECT_TRUE(rows.empty() || csv.substr(csv.find('\n') + 1) == rows + "\r\n") << damage.what << csv;
         }
-        EXPECT_EQ(outcome.report, test::replaceAll(test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: "), "P: ",
+        EXPECT_EQ(outcome.printed(true), test::replaceAll(test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: "), "P: ",
                                                    "CinecaseProgs.PDB: "))
             << damage.what;
     }
@@ -327,7 +329,7 @@ TEST(Salvage, WritesOnlyIntactRowsOrRowsEndingAtTheCutOfACatalogueCutAnywhere) {
     };
     std::map<std::string, std::vector<std::string>> intact;
     for (const auto& [list, column] : lists) {
-        for (const auto& row : rows(runCatalogue(sample).*list)) intact[key(column, row)] = row;
+        for (const auto& row : rows((runCatalogue(sample).*list).value())) intact[key(column, row)] = row;
     }
     for (const bool cutTapes : {true, false}) {
         for (std::size_t length = 80; length <= (cutTapes ? sample.tapes : sample.progs).size(); ++length) {
@@ -337,12 +339,12 @@ TEST(Salvage, WritesOnlyIntactRowsOrRowsEndingAtTheCutOfACatalogueCutAnywhere) {
             ASSERT_FALSE(outcome.failure) << length;
             // Where a default run converts the cut catalogue, salvage gives the same, status 0.
             EXPECT_EQ(unexpectedSalvage(runCatalogue(catalogue), outcome, 4000), "") << length;
+            const std::string report = outcome.printed(true);
             for (const auto& [list, column] : lists) {
-                for (const auto& row : rows(outcome.*list)) {
+                for (const auto& row : rows((outcome.*list).value())) {
                     if (row.size() == 1 || row == intact[key(column, row)]) continue;
                     EXPECT_TRUE(sameOrCut(row, intact[key(column, row)])) << length << " " << row[0];
-                    EXPECT_TRUE(named(outcome.report, row[column]) || outcome.report.empty() ||
-                                (list == lists[0].first) != cutTapes)
+                    EXPECT_TRUE(named(report, row[column]) || report.empty() || (list == lists[0].first) != cutTapes)
                         << length;
                 }
             }
