@@ -51,7 +51,7 @@ EMSCRIPTEN_KEEPALIVE WebRun* reelportStart(const char* names, int count) {
         run->names.emplace_back(names);
         names += run->names.back().size() + 1;
     }
-    const std::array<std::string_view, 2> wanted = {reelport::kTapesDatabase, reelport::kProgsDatabase};
+    const std::array<std::string_view, 2> wanted = {reelport::kTapeExport.database, reelport::kProgExport.database};
     for (std::size_t which = 0; which < wanted.size(); ++which) {
         if (const auto found = reelport::findByName(run->names, wanted[which])) {
             run->found[which] = static_cast<int>(*found);
@@ -75,11 +75,11 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* reelportDatabase(WebRun* run, int which, std:
     return database->bytes.data();
 }
 
-// Converts, as `reelport DIRECTORY`, or `reelport --salvage DIRECTORY` when
-// `salvage` is not 0; returns the exit status.
+// Converts as `reelport DIRECTORY` does, with `--salvage` when `salvage` is
+// not 0 and `--utf8` when `utf8` is not 0; returns the exit status.
 EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int utf8) {
-    (void)utf8;
-    run->outcome = reelport::runInMemory(std::move(run->catalogue), salvage != 0);
+    const auto encoding = utf8 != 0 ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
+    run->outcome = reelport::runInMemory(std::move(run->catalogue), salvage != 0, encoding);
     run->messages = run->outcome.printed();
     return run->outcome.status;
 }

@@ -35,13 +35,14 @@ DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
 
 
-def native_run(reelport, source, scratch):
+def native_run(reelport, source, scratch, *options):
     """The native tool's messages (names without their directory) and CSV files."""
-    directory = os.path.join(scratch, "native")
+    directory = os.path.join(scratch, "native" + "".join(options))
     os.makedirs(directory)
     for name in DATABASES:
         shutil.copy(os.path.join(source, name), directory)
-    run = subprocess.run([reelport, directory], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=True)
+    run = subprocess.run([reelport, *options, directory], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                         check=True)
     messages = run.stdout.decode().replace(directory + "/", "")
     return messages, {name: open(os.path.join(directory, name), "rb").read() for name in CSV_FILES}
 
@@ -86,6 +87,7 @@ def convert(driver, databases):
 
 
 def downloaded(driver, downloads, name):
+    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
     driver.find_element(By.CSS_SELECTOR, f'a[download="{name}"]').click()
     path = os.path.join(downloads, name)
     for _ in range(300):
@@ -145,14 +147,20 @@ def main(page, reelport, sample, *rest):
             check(all(name.startswith(url.rsplit("/", 1)[0]) for name in stored[3]),
                   f"resources from elsewhere: {stored[3]}")
 
-            # Opened as a local file, with the databases under other case.
+            # Opened as a local file, with the databases under other case, in UTF-8.
             renamed = os.path.join(scratch, "renamed")
             os.makedirs(renamed)
             for name in DATABASES:
                 shutil.copy(os.path.join(sample, name), os.path.join(renamed, name.lower()))
             driver.get("file://" + os.path.join(page, "index.html"))
+            driver.find_element(By.ID, "charset-utf8").send_keys(Keys.SPACE)
             messages = convert(driver, [os.path.join(renamed, name.lower()) for name in DATABASES])
             check(messages == expected_messages, f"from file://: {messages!r}")
+            utf8_csv = native_run(reelport, sample, scratch, "--utf8")[1]
+            check(utf8_csv["CinecaseProgs.CSV"] != expected_csv["CinecaseProgs.CSV"], "the sample is plain ASCII")
+            for name in CSV_FILES:
+                check(downloaded(driver, os.path.join(scratch, "utf8"), name) == utf8_csv[name],
+                      f"{name} in UTF-8 differs from the native tool's")
             errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
             check(errors == [], f"errors in the browser's console: {errors}")
         finally:

@@ -21,24 +21,25 @@ const tapes = sample('CinecaseTapes.PDB');
 const progs = sample('CinecaseProgs.PDB');
 const cutProgs = progs.subarray(0, 1000);  // a record's data runs past the end
 
-// Each row: the files of the directory, and whether to salvage.
+// Each row: the files of the directory, and the options of the run.
 const cases = [
   {what: 'the sample', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs}},
+  {what: 'the sample', options: ['--utf8'], files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs}},
   {what: 'a cut programme database', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cutProgs}},
-  {what: 'a cut programme database salvaged, found in other case', salvage: true,
+  {what: 'a cut programme database, found in other case', options: ['--salvage', '--utf8'],
    files: {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cutProgs}},
-  {what: 'the exact name before a case variant, the first variant in byte order', salvage: true,
+  {what: 'the exact name before a case variant, the first variant in byte order', options: ['--salvage'],
    files: {'CinecaseTapes.PDB': tapes, 'cinecasetapes.pdb': cutProgs, 'cinecaseProgs.pdb': progs,
            'CINECASEPROGS.PDB': cutProgs, 'CinecaseProgs.pdbx': tapes}},
   {what: 'no programme database', files: {'CinecaseTapes.PDB': tapes}},
   {what: 'no tape database', files: {'CinecaseProgs.PDB': progs}},
 ];
 
-function nativeRun(directory, salvage) {
+function nativeRun(directory, options) {
   const log = path.join(directory, '..', 'native.log');
   const out = fs.openSync(log, 'w');
   // Both streams into one file, so the messages keep the order they were printed in.
-  const run = spawnSync(reelport, salvage ? ['--salvage', directory] : [directory], {stdio: ['ignore', out, out]});
+  const run = spawnSync(reelport, [...options, directory], {stdio: ['ignore', out, out]});
   fs.closeSync(out);
   const csv = {};
   for (const name of ['CinecaseTapes.CSV', 'CinecaseProgs.CSV']) {
@@ -56,11 +57,12 @@ function nativeRun(directory, salvage) {
     fs.rmSync(path.dirname(directory), {recursive: true, force: true});
     fs.mkdirSync(directory, {recursive: true});
     for (const [name, bytes] of Object.entries(row.files)) fs.writeFileSync(path.join(directory, name), bytes);
-    const expected = nativeRun(directory, row.salvage);
+    const options = row.options || [];
+    const expected = nativeRun(directory, options);
 
     const files = Object.keys(row.files).sort().reverse()
       .map((name) => ({name, read: () => fs.readFileSync(path.join(directory, name))}));
-    const result = await reelportConvert(module, files, row.salvage, false);
+    const result = await reelportConvert(module, files, options.includes('--salvage'), options.includes('--utf8'));
     const csv = Object.fromEntries(result.csv.map(({name, bytes}) => [name, Buffer.from(bytes)]));
     const problems = [];
     if (result.status !== expected.status) problems.push(`status ${result.status}, native ${expected.status}`);
@@ -70,7 +72,7 @@ function nativeRun(directory, salvage) {
     for (const name of new Set([...Object.keys(csv), ...Object.keys(expected.csv)])) {
       if (!csv[name] || !expected.csv[name] || !csv[name].equals(expected.csv[name])) problems.push(`${name} differs`);
     }
-    console.log(`${problems.length === 0 ? 'ok  ' : 'FAIL'} ${row.what}${row.salvage ? ' (salvage)' : ''}: ` +
+    console.log(`${problems.length === 0 ? 'ok  ' : 'FAIL'} ${row.what} ${options.join(' ')}: ` +
                 `status ${expected.status}`);
     for (const problem of problems) console.log(`     ${problem}`);
     failures += problems.length === 0 ? 0 : 1;
