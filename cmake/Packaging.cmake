@@ -112,6 +112,21 @@ License: Expat
   install(FILES ${REELPORT_DOCS}/copyright ${REELPORT_DOCS}/changelog.gz DESTINATION ${REELPORT_INSTALL_DOCDIR})
 endif()
 
+# The web page of an emscripten build (docs/web.md) ships with the program
+# when the build is told where it is: in share/reelport/web on Linux, in web\
+# beside the program's folder in the Windows zip.
+set(REELPORT_WEB_PAGE "" CACHE PATH "The page folder of a web build (build-web/reelport-web), installed with the program")
+if(REELPORT_WEB_PAGE)
+  if(NOT EXISTS "${REELPORT_WEB_PAGE}/index.html" OR NOT EXISTS "${REELPORT_WEB_PAGE}/reelport.js")
+    message(FATAL_ERROR "REELPORT_WEB_PAGE: ${REELPORT_WEB_PAGE} holds no built page; build it first (docs/web.md)")
+  endif()
+  if(WIN32)
+    install(DIRECTORY ${REELPORT_WEB_PAGE}/ DESTINATION web)
+  else()
+    install(DIRECTORY ${REELPORT_WEB_PAGE}/ DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/reelport/web)
+  endif()
+endif()
+
 set(CPACK_PACKAGE_NAME reelport)
 set(CPACK_PACKAGE_VENDOR "Reelport developers")
 set(CPACK_PACKAGE_CONTACT "Reelport developers <reelport@example.org>")

@@ -2,8 +2,9 @@
 # Installs a build into a scratch folder and checks what it holds: the
 # program in bin/, the gzipped man page in section 1, which man renders
 # without a single warning, and Debian's copyright file and changelog.gz in
-# share/doc/reelport. Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=...
-# -DVERSION=... -P.
+# share/doc/reelport, and with -DWEB_PAGE=... (the built web page) that page
+# in share/reelport/web. Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=...
+# -DVERSION=... [-DWEB_PAGE=...] -P.
 file(REMOVE_RECURSE "${SCRATCH}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${SCRATCH}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
@@ -19,6 +20,17 @@ foreach(installed bin/reelport ${manPage} ${changelog} ${copyright})
     message(FATAL_ERROR "the install tree lacks ${installed}")
   endif()
 endforeach()
+
+if(WEB_PAGE)
+  file(GLOB pageFiles RELATIVE "${WEB_PAGE}" "${WEB_PAGE}/*")
+  foreach(pageFile index.html ${pageFiles})
+    execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${WEB_PAGE}/${pageFile}"
+                    "${SCRATCH}/share/reelport/web/${pageFile}" RESULT_VARIABLE differ)
+    if(NOT differ EQUAL 0)
+      message(FATAL_ERROR "share/reelport/web/${pageFile} is missing or not the built page's")
+    endif()
+  endforeach()
+endif()
 
 execute_process(COMMAND "${SCRATCH}/bin/reelport" RESULT_VARIABLE status OUTPUT_VARIABLE usage)
 if(NOT status EQUAL 1 OR NOT usage MATCHES "^Reelport v 1\\.2")
