@@ -11,9 +11,11 @@ opened as a local file converts as well.
 
     browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR
     browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR --measure CATALOGUE_DIR [RUNS]
+    browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR --screenshot PNG
 
 --measure converts the catalogue in CATALOGUE_DIR RUNS times (default 7)
 and prints the median time from pressing Convert to the result shown.
+--screenshot saves the page after converting the sample (docs/web-page.png).
 """
 import http.server
 import os
@@ -128,6 +130,14 @@ def main(page, reelport, sample, *rest):
         driver = chromium(os.path.join(scratch, "profile"), downloads)
         url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
         try:
+            if rest and rest[0] == "--screenshot":
+                metrics = {"width": 720, "height": 900, "deviceScaleFactor": 1, "mobile": False}
+                driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
+                driver.get(url)
+                convert(driver, [os.path.join(sample, name) for name in DATABASES])
+                metrics["height"] = driver.execute_script("return document.documentElement.scrollHeight")
+                driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
+                return driver.save_screenshot(rest[1])
             if rest and rest[0] == "--measure":
                 return measure(driver, url, os.path.abspath(rest[1]), int(rest[2]) if len(rest) > 2 else 7)
             expected_messages, expected_csv = native_run(reelport, sample, scratch)
