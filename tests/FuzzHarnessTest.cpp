@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The fuzz target is only worth its findings when its in-memory run ends as
-// the built tool does, in both modes, and its seed corpus starts the fuzzer on
-// every ending.
+// The fuzz target is only worth its findings when its in-memory run (the web
+// page's too) ends as the built tool does, in both modes, and its seed corpus
+// starts the fuzzer on every ending.
 #include "CatalogueInput.h"
+#include "SampleCatalogue.h"
 #include "Seeds.h"
 
 #include "TestSupport.h"
@@ -11,6 +12,24 @@
 
 namespace reelport::fuzz {
 namespace {
+
+// Runs the built tool on the databases in `dir` and expects it to end as the
+// in-memory run did: the status, both streams (the tool names the files with
+// their directory), and each CSV file written or not, byte for byte.
+void expectToolEndsAs(const Outcome& outcome, const test::TempDir& dir, bool salvage) {
+    using Arguments = std::vector<std::string>;
+    const auto run = test::runReelport(salvage ? Arguments{"--salvage", dir.path()} : Arguments{dir.path()});
+    EXPECT_EQ(run.status, outcome.status);
+    for (const bool standardError : {false, true}) {
+        const std::string printed = test::replaceAll(standardError ? run.err : run.out, dir.path() + test::kSeparator, "");
+        EXPECT_EQ(printed, test::console(outcome.printed(standardError)));
+    }
+    for (const auto& [name, text] : {std::pair{"CinecaseTapes.CSV", outcome.tapesCsv},
+                                     std::pair{"CinecaseProgs.CSV", outcome.progsCsv}}) {
+        const bool written = std::filesystem::exists(dir.file(name));
+        EXPECT_EQ(written ? std::optional(test::readFile(dir.file(name))) : std::nullopt, text) << name;
+    }
+}
 
 TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
     for (const Seed& seed : seeds()) {
@@ -31,21 +50,22 @@ TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
             const test::TempDir dir;
             writeBytes(dir.file("CinecaseTapes.PDB"), catalogue.tapes);
             writeBytes(dir.file("CinecaseProgs.PDB"), catalogue.progs);
-            using Arguments = std::vector<std::string>;
-            const auto run = test::runReelport(salvage ? Arguments{"--salvage", dir.path()} : Arguments{dir.path()});
-            EXPECT_EQ(run.status, outcome.status);
-            // The tool names the files with their directory.
-            for (const bool standardError : {false, true}) {
-                const std::string printed = test::replaceAll(standardError ? run.err : run.out,
-                                                             dir.path() + test::kSeparator, "");
-                EXPECT_EQ(printed, test::console(outcome.printed(standardError)));
-            }
-            for (const auto& [name, text] : {std::pair{"CinecaseTapes.CSV", outcome.tapesCsv},
-                                             std::pair{"CinecaseProgs.CSV", outcome.progsCsv}}) {
-                const bool written = std::filesystem::exists(dir.file(name));
-                EXPECT_EQ(written ? std::optional(test::readFile(dir.file(name))) : std::nullopt, text) << name;
-            }
+            expectToolEndsAs(outcome, dir, salvage);
         }
+    }
+}
+
+// The web page runs in memory what it finds among the files chosen: a
+// database not found ends the run as a file the tool cannot open.
+TEST(FuzzHarness, EndsAsTheBuiltToolWhereADatabaseIsMissing) {
+    for (const bool tapesFound : {false, true}) {
+        SCOPED_TRACE(tapesFound ? "programme database missing" : "tape database missing");
+        const MemoryDatabase found = tapesFound ? MemoryDatabase{"CinecaseTapes.PDB", sampleTapesDatabase()}
+                                                : MemoryDatabase{"CinecaseProgs.PDB", sampleProgsDatabase()};
+        const test::TempDir dir;
+        writeBytes(dir.file(found.name), found.bytes);
+        expectToolEndsAs(runInMemory(tapesFound ? MemoryCatalogue{found, {}} : MemoryCatalogue{{}, found}, false), dir,
+                         false);
     }
 }
 

@@ -329,6 +329,26 @@ faults=$(cat <<'EOF'
 @ src/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
 - std::signal(SIGPIPE, SIG_IGN);
 +
+@ src/Files.cpp | the last case variant in byte order taken, not the first
+- && (!found || names[i] < names[*found])) found = i;
++ && (!found || names[*found] < names[i])) found = i;
+@ src/ExportFrame.cpp | the count line's number not padded to four places
+- std::snprintf(count, sizeof count, "%4d ", rows);
++ std::snprintf(count, sizeof count, "%d ", rows);
+@ src/MemoryRun.cpp | in memory, a CSV file counted as created before the identity check
+-         checkIdentity(db, report);
+-         created = true;
++         created = true;
++         checkIdentity(db, report);
+@ src/MemoryRun.cpp | in memory, the damage report put on standard output
+- if (!lines.report.empty()) outcome.messages.push_back({true, std::move(lines.report)});
++ if (!lines.report.empty()) outcome.messages.push_back({false, std::move(lines.report)});
+@ src/MemoryRun.cpp | in memory, a salvage run that skipped something ends with status 0
+- : outcome.damaged ? kStatusSalvaged : kStatusSuccess;
++ : kStatusSuccess;
+@ src/MemoryRun.cpp | in memory, a missing database named with the CSV file's name
+- if (!database) fileFailure(std::string(names.database), ENOENT);
++ if (!database) fileFailure(std::string(names.csv), ENOENT);
 EOF
 )
 
