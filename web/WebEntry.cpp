@@ -12,7 +12,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <new>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +32,7 @@ struct WebRun {
     reelport::MemoryCatalogue catalogue;
     reelport::MemoryOutcome outcome;
     std::string messages;
+    bool outOfMemory = false;  // a database larger than the page's memory can hold
 
     std::optional<reelport::MemoryDatabase>& database(int which) {
         return which == 0 ? catalogue.tapes : catalogue.progs;
@@ -46,7 +50,7 @@ extern "C" {
 // by a NUL, `count` of them, and finds the two databases among them.
 // The page owns the run it is given and ends it with reelportRelease.
 EMSCRIPTEN_KEEPALIVE WebRun* reelportStart(const char* names, int count) {
-    auto* run = new WebRun;
+    auto run = std::make_unique<WebRun>();
     for (int i = 0; i < count; ++i) {
         run->names.emplace_back(names);
         names += run->names.back().size() + 1;
@@ -57,27 +61,40 @@ EMSCRIPTEN_KEEPALIVE WebRun* reelportStart(const char* names, int count) {
             run->found[which] = static_cast<int>(*found);
         }
     }
-    return run;
+    return run.release();
 }
 
 // The place among the names of the tape database (`which` 0) or the
 // programme database (1); -1 when none of the names is one.
 EMSCRIPTEN_KEEPALIVE int reelportFound(const WebRun* run, int which) { return run->found[which != 0]; }
 
-// Room for the `size` bytes of a database found, which the page fills.
+// Room for the `size` bytes of a database found, which the page fills;
+// nothing when there is no room for them.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* reelportDatabase(WebRun* run, int which, std::size_t size) {
     const int found = run->found[which != 0];
     if (found < 0) return nullptr;
     auto& database = run->database(which != 0);
     database.emplace();
     database->name = run->names[static_cast<std::size_t>(found)];
-    database->bytes.resize(size);
+    try {
+        database->bytes.resize(size);
+    } catch (const std::bad_alloc&) {
+        run->outOfMemory = true;
+    } catch (const std::length_error&) {  // more than half the 32-bit address space
+        run->outOfMemory = true;
+    }
+    if (run->outOfMemory) return nullptr;
     return database->bytes.data();
 }
 
 // Converts as `reelport DIRECTORY` does, with `--salvage` when `salvage` is
 // not 0 and `--utf8` when `utf8` is not 0; returns the exit status.
 EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int utf8) {
+    // As the tool ends when the system cannot hold a database, before it writes anything.
+    if (run->outOfMemory) {
+        run->messages = reelport::kOutOfMemory;
+        return reelport::kStatusFatal;
+    }
     const auto encoding = utf8 != 0 ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
     run->outcome = reelport::runInMemory(std::move(run->catalogue), salvage != 0, encoding);
     run->messages = run->outcome.printed();
@@ -98,6 +115,6 @@ EMSCRIPTEN_KEEPALIVE int reelportSize(const WebRun* run, int which) {
 }
 
 // Ends the conversion; the texts read back are gone with it.
-EMSCRIPTEN_KEEPALIVE void reelportRelease(WebRun* run) { delete run; }
+EMSCRIPTEN_KEEPALIVE void reelportRelease(WebRun* run) { std::unique_ptr<WebRun> ended(run); }
 
 }  // extern "C"

@@ -30,7 +30,8 @@ async function reelportConvert(reelport, files, salvage, utf8) {
       if (found < 0) continue;
       const bytes = new Uint8Array(await files[found].read());
       const room = reelport._reelportDatabase(run, which, bytes.length);
-      reelport.HEAPU8.set(bytes, room);  // HEAPU8 taken after the call: memory may have grown
+      // HEAPU8 taken after the call: memory may have grown. No room: the run reports it.
+      if (room !== 0) reelport.HEAPU8.set(bytes, room);
     }
     const status = reelport._reelportConvert(run, salvage ? 1 : 0, utf8 ? 1 : 0);
     const output = (which) => {
