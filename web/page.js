@@ -51,8 +51,8 @@
     choose(files);
   });
 
-  const statusText = (status, salvage, cutShort) => {
-    const kept = cutShort ? ' The CSV file it was writing keeps the rows written before, as the command line leaves it.' : '';
+  const statusText = (status, salvage, written) => {
+    const kept = written ? ' What the command line writes before it stops is offered below.' : '';
     switch (status) {
       case 0: return 'Done: both CSV files are written (exit status 0).';
       case 1: return 'Stopped: a file is missing or is not a Cinecase 1.2 database (exit status 1). ' +
@@ -79,8 +79,7 @@
       item.append(link, ` (${bytes.length} bytes)`);
       downloads.append(item);
     }
-    const cutShort = result.status !== 0 && result.status !== 3 && result.csv.length > 0;
-    element('status').textContent = statusText(result.status, salvage, cutShort);
+    element('status').textContent = statusText(result.status, salvage, result.csv.length > 0);
     element('messages').textContent = result.messages;
     element('result').hidden = false;
   };
