@@ -110,8 +110,8 @@ faults=$(cat <<'EOF'
 - ++skipped_;
 +
 @ src/Files.cpp | the last of several case variants is used
-- (!best || name < *best)
-+ (!best || name > *best)
+- && (!found || names[i] < names[*found])) found = i;
++ && (!found || names[*found] < names[i])) found = i;
 @ src/Files.cpp | an exact name that is a dangling link gives way to a case variant (lstat made stat)
 - if (lstat(path.c_str(), &entry) == 0
 + if (stat(path.c_str(), &entry) == 0
@@ -329,9 +329,6 @@ faults=$(cat <<'EOF'
 @ src/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
 - std::signal(SIGPIPE, SIG_IGN);
 +
-@ src/Files.cpp | the last case variant in byte order taken, not the first
-- && (!found || names[i] < names[*found])) found = i;
-+ && (!found || names[*found] < names[i])) found = i;
 @ src/ExportFrame.cpp | the count line's number not padded to four places
 - std::snprintf(count, sizeof count, "%4d ", rows);
 + std::snprintf(count, sizeof count, "%d ", rows);
