@@ -10,17 +10,12 @@ requested after the page loaded, that nothing was stored, and that the page
 opened as a local file converts as well.
 
     browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR
-    browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR --measure CATALOGUE_DIR [RUNS]
-    browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR --screenshot PNG
 
---measure converts the catalogue in CATALOGUE_DIR RUNS times (default 7)
-and prints the median time from pressing Convert to the result shown.
---screenshot saves the page after converting the sample (docs/web-page.png).
+bench/web_page.py times the page and takes its screenshot with the same browser.
 """
 import http.server
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import tempfile
@@ -104,25 +99,7 @@ def check(condition, what):
         raise AssertionError(what)
 
 
-def measure(driver, url, catalogue, runs):
-    driver.get(url)
-    driver.find_element(By.ID, "files").send_keys("\n".join(os.path.join(catalogue, name) for name in DATABASES))
-    # Timed inside the page: from the click to the status shown.
-    script = """
-        const done = arguments[arguments.length - 1];
-        const status = document.getElementById('status');
-        const observer = new MutationObserver(() => { observer.disconnect(); done(performance.now() - start); });
-        observer.observe(status, {childList: true});
-        const start = performance.now();
-        document.getElementById('convert').click();"""
-    driver.set_script_timeout(60)
-    times = [driver.execute_async_script(script) for _ in range(runs + 1)][1:]  # the first warms up
-    print("messages:", driver.find_element(By.ID, "messages").text.replace("\n", " | "))
-    print(f"conversion in headless Chromium: median {statistics.median(times):.0f} ms of {runs} runs "
-          f"(min {min(times):.0f}, max {max(times):.0f})")
-
-
-def main(page, reelport, sample, *rest):
+def main(page, reelport, sample):
     page, reelport, sample = (os.path.abspath(path) for path in (page, reelport, sample))
     with tempfile.TemporaryDirectory() as scratch:
         downloads = os.path.join(scratch, "downloads")
@@ -130,16 +107,6 @@ def main(page, reelport, sample, *rest):
         driver = chromium(os.path.join(scratch, "profile"), downloads)
         url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
         try:
-            if rest and rest[0] == "--screenshot":
-                metrics = {"width": 720, "height": 900, "deviceScaleFactor": 1, "mobile": False}
-                driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
-                driver.get(url)
-                convert(driver, [os.path.join(sample, name) for name in DATABASES])
-                metrics["height"] = driver.execute_script("return document.documentElement.scrollHeight")
-                driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
-                return driver.save_screenshot(rest[1])
-            if rest and rest[0] == "--measure":
-                return measure(driver, url, os.path.abspath(rest[1]), int(rest[2]) if len(rest) > 2 else 7)
             expected_messages, expected_csv = native_run(reelport, sample, scratch)
             driver.get(url)
             loaded = len(requests)
