@@ -102,9 +102,7 @@ struct Catalogue {
     std::string file(const std::string& name) const { return directory + test::kSeparator + name; }
 };
 
-// Expected CSV files: "=NAME" the file NAME.expected in tests/expected,
-// "=NAME-cut" the same cut short by a failure (without its closing empty
-// line), none, anything, or the text itself.
+// Expected CSV files besides those expectCsv reads: none, or anything.
 const std::string kAbsent = "=absent", kAny = "=any";
 
 struct Invocation {
@@ -112,8 +110,8 @@ struct Invocation {
     std::vector<std::string> arguments;
     std::function<void(Catalogue&)> prepare;
     int status;
-    std::string out, err;  // in these and the arguments "$" is the directory, "|" the separator
-    std::string tapesCsv, progsCsv;
+    std::string out = {}, err = {};  // in these and the arguments "$" is the directory, "|" the separator
+    std::string tapesCsv = kAbsent, progsCsv = kAbsent;
     test::RunSetup setup = {};
     std::function<void(Catalogue&)> afterWriting = nullptr;  // links and pipes in place of files
 };
@@ -124,6 +122,7 @@ const std::string kUsage =
     "    --salvage  writes what is intact of a damaged catalogue, and reports the rest\n"
     "    --utf8     writes the CSV texts in UTF-8\n"
     "    --version  gives the program's version\n\n";
+const std::string kVersion = kUsage.substr(0, kUsage.find('\n') + 1);
 const std::string kTapesLine = "  12 tapes exported to $|CinecaseTapes.CSV\n";
 const std::string kBothLines = kTapesLine + "  46 progs exported to $|CinecaseProgs.CSV\n";
 const std::string kTapes = "=corners-tapes", kProgs = "=corners-progs";
@@ -133,6 +132,14 @@ const std::string kDirectoryError = test::kWindows ? "Permission denied\n" : "Is
 const std::string kFileAsDirectoryError = test::kWindows ? "No such file or directory\n" : "Not a directory\n";
 const std::string kTooLong = (test::kWindows ? "$|" : "/tmp/") + std::string(5000, 'd');
 const std::string kProgsVariant = test::kWindows ? "CinecaseProgs.PDB" : "cinecaseprogs.pdb";  // as the tool names it
+const std::string kWrongVersion =
+    "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\nThe file ";
+
+// A run that converts the whole catalogue, in the handheld's bytes or in UTF-8.
+Invocation converts(const char* what, std::vector<std::string> arguments,
+                    std::function<void(Catalogue&)> prepare = nullptr, const std::string& encoding = "") {
+    return {what, std::move(arguments), std::move(prepare), 0, kBothLines, "", kTapes + encoding, kProgs + encoding};
+}
 
 // A `prepare` that puts the catalogue in a new folder of this name.
 std::function<void(Catalogue&)> inFolder(const std::string& name) {
@@ -152,8 +159,7 @@ const std::vector<Invocation> kInvocations = {
          }
          c.tapesName = c.progsName = "";
      },
-     0, "  12 tapes exported to $|CinecaseTapes.CSV\n  40 progs exported to $|CinecaseProgs.CSV\n", "",
-     "=sample-tapes", "=sample-progs"},
+     0, kTapesLine + "  40 progs exported to $|CinecaseProgs.CSV\n", "", "=sample-tapes", "=sample-progs"},
     {"salvage of the sample catalogue with its programme database cut at 1500 bytes: a run of records is one line",
      {"--salvage", "$"},
      [](Catalogue& c) {
@@ -162,77 +168,63 @@ const std::vector<Invocation> kInvocations = {
          writeBytes(c.file("CinecaseProgs.PDB"), Bytes(progs.begin(), progs.begin() + 1500));
          c.tapesName = c.progsName = "";
      },
-     3, "  12 tapes exported to $|CinecaseTapes.CSV\n  18 progs exported to $|CinecaseProgs.CSV\n",
+     3, kTapesLine + "  18 progs exported to $|CinecaseProgs.CSV\n",
      "$|CinecaseProgs.PDB: damaged: short data read\n"
      "$|CinecaseProgs.PDB: record 17 (unique ID 5971986): its texts do not end inside the record: written as far as "
      "they go\n"
      "$|CinecaseProgs.PDB: records 18-39 (unique IDs 5971987-5972008): skipped: starts past the end of the file\n"
-     "$|CinecaseProgs.PDB: 40 records listed, 18 written, 22 skipped\n",
-     "=sample-tapes", kAny},
-    {"no argument: the usage", {}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
-    {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
-    {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage, "", kAbsent, kAbsent},
-    {"--help: the usage; further arguments ignored", {"--help", "$"}, nullptr, 0, kUsage, "", kAbsent, kAbsent},
-    {"--version: the usage's first line", {"--version"}, nullptr, 0, kUsage.substr(0, kUsage.find('\n') + 1), "",
-     kAbsent, kAbsent},
+     "$|CinecaseProgs.PDB: 40 records listed, 18 written, 22 skipped\n", "=sample-tapes", kAny},
+    {"no argument: the usage", {}, nullptr, 1, kUsage},
+    {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage},
+    {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage},
+    {"--help: the usage; further arguments ignored", {"--help", "$"}, nullptr, 0, kUsage},
+    {"--version: the usage's first line", {"--version"}, nullptr, 0, kVersion},
     {"/? asks for help on Windows only; elsewhere it is a directory", {"/?"}, nullptr, test::kWindows ? 0 : 1,
-     test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound, kAbsent, kAbsent},
+     test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound},
     {"an unknown option is refused, not taken for a directory", {"-x", "$"}, nullptr, 1, kUsage,
-     "Unknown option: -x\n", kAbsent, kAbsent},
-    {"a misspelt option", {"--salvage", "--utf-8", "$"}, nullptr, 1, kUsage, "Unknown option: --utf-8\n", kAbsent,
-     kAbsent},
-    {"a lone dash is no directory either", {"-"}, nullptr, 1, kUsage, "Unknown option: -\n", kAbsent, kAbsent},
+     "Unknown option: -x\n"},
+    {"a misspelt option", {"--salvage", "--utf-8", "$"}, nullptr, 1, kUsage, "Unknown option: --utf-8\n"},
+    {"a lone dash is no directory either", {"-"}, nullptr, 1, kUsage, "Unknown option: -\n"},
     {"the first of help, version and an unknown option decides", {"-s", "-h"}, nullptr, 1, kUsage,
-     "Unknown option: -s\n", kAbsent, kAbsent},
-    {"help among other options: nothing else runs", {"--utf8", "--salvage", "--help", "$"}, nullptr, 0, kUsage, "",
-     kAbsent, kAbsent},
-    {"version before help", {"--salvage", "--version", "-h"}, nullptr, 0, kUsage.substr(0, kUsage.find('\n') + 1),
-     "", kAbsent, kAbsent},
-    {"-- ends the options: a directory named -x", {"--utf8", "--", "-x"}, nullptr, 1, "", "-x" + kNotFound, kAbsent,
-     kAbsent},
-    {"options after the directory are ignored", {"$", "--utf8", "-x"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
-    {"--salvage without a directory: the usage", {"--salvage"}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
-    {"--salvage and an empty directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage, "", kAbsent, kAbsent},
-    {"options and -- without a directory: the usage", {"--utf8", "--salvage", "--"}, nullptr, 1, kUsage, "", kAbsent,
-     kAbsent},
-    {"--utf8: both lists in UTF-8, the console as it is", {"--utf8", "$"}, nullptr, 0, kBothLines, "", kTapes + kUtf8,
-     kProgs + kUtf8},
+     "Unknown option: -s\n"},
+    {"help among other options: nothing else runs", {"--utf8", "--salvage", "--help", "$"}, nullptr, 0, kUsage},
+    {"version before help", {"--salvage", "--version", "-h"}, nullptr, 0, kVersion},
+    {"-- ends the options: a directory named -x", {"--utf8", "--", "-x"}, nullptr, 1, "", "-x" + kNotFound},
+    converts("options after the directory are ignored", {"$", "--utf8", "-x"}),
+    {"--salvage without a directory: the usage", {"--salvage"}, nullptr, 1, kUsage},
+    {"--salvage and an empty directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage},
+    {"options and -- without a directory: the usage", {"--utf8", "--salvage", "--"}, nullptr, 1, kUsage},
+    converts("--utf8: both lists in UTF-8, the console as it is", {"--utf8", "$"}, nullptr, kUtf8),
     {"--utf8 --salvage: a salvage run in UTF-8", {"--utf8", "--salvage", "$"},
      [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 3, kBothLines,
      "$|CinecaseProgs.PDB: type is not DATA (wrong PDB type): read all the same\n"
      "$|CinecaseProgs.PDB: 49 records listed, 46 written, 0 skipped\n", kTapes + kUtf8, kProgs + kUtf8},
-    {"--salvage --utf8: the same in the other order", {"--salvage", "--utf8", "$"}, nullptr, 0, kBothLines, "",
-     kTapes + kUtf8, kProgs + kUtf8},
     {"--utf8 on a damaged catalogue: the rows before the failure stay, in UTF-8", {"--utf8", "$"},
      [](Catalogue& c) { c.progs.records.push_back(record(progRecord({0x80000000u, 0, 0, 0, 0, 0, "No tape", ""}), 0x300)); },
      2, kTapesLine, test::fatal("no matching tape for record"), kTapes + kUtf8, kProgs + "-cut" + kUtf8},
-    {"further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
-     {"$", "-h", "x"},
-     [](Catalogue& c) {
-         writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));  // on Windows the same file, written over
-         writeBytes(c.file("CinecaseTapes.CSV"), Bytes(100000, 'x'));
-         writeBytes(c.file("CinecaseProgs.CSV"), Bytes(100000, 'x'));
-     },
-     0, kBothLines, "", kTapes, kProgs},
-    {"no second separator after a directory ending in one", {"$|"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
+    converts("further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
+             {"$", "-h", "x"}, [](Catalogue& c) {
+                 writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));  // on Windows the same file, written over
+                 writeBytes(c.file("CinecaseTapes.CSV"), Bytes(100000, 'x'));
+                 writeBytes(c.file("CinecaseProgs.CSV"), Bytes(100000, 'x'));
+             }),
+    converts("no second separator after a directory ending in one", {"$|"}),
     {"no second separator after a slash, on Windows too", {"$/"}, nullptr, 0,
      test::kWindows ? test::replaceAll(kBothLines, "$|", "$/") : kBothLines, "", kTapes, kProgs},
-    {"a directory in Cyrillic", {"$"}, inFolder("\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B"), 0, kBothLines, "",
-     kTapes, kProgs},
-    {"a directory named in Chinese", {"$"}, inFolder("\xE6\x98\xA0\xE7\x94\xBB"), 0, kBothLines, "", kTapes, kProgs},
+    converts("a directory in Cyrillic", {"$"}, inFolder("\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B")),
+    converts("a directory named in Chinese", {"$"}, inFolder("\xE6\x98\xA0\xE7\x94\xBB")),
 #ifdef _WIN32
     {"a bare drive is that drive's working directory", {"%"}, workInCatalogue, 0,
      test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
-    {"a closing double quote, as the command prompt leaves of \"D:\\folder\\\", is dropped", {"$\""}, nullptr, 0,
-     kBothLines, "", kTapes, kProgs},
+    converts("a closing double quote, as the command prompt leaves of \"D:\\folder\\\", is dropped", {"$\""}),
     {"a bare drive with a closing double quote is that drive's root, as \"D:\\\" meant", {"%\""}, workInCatalogue, 1,
-     "", "%|CinecaseTapes.PDB: No such file or directory\n", kAbsent, kAbsent},
+     "", "%|CinecaseTapes.PDB: No such file or directory\n"},
     {"a database file after a bare drive: that drive's working directory", {"%cinecasetapes.pdb"}, workInCatalogue, 0,
      test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
 #endif
-    {"a database file stands for its folder", {"$|CinecaseTapes.PDB"}, nullptr, 0, kBothLines, "", kTapes, kProgs},
-    {"a database file named in another case, and read in it", {"$|cinecaseprogs.pdb"},
-     [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 0, kBothLines, "", kTapes, kProgs},
+    converts("a database file stands for its folder", {"$|CinecaseTapes.PDB"}),
+    converts("a database file named in another case, and read in it", {"$|cinecaseprogs.pdb"},
+             [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }),
     {"a database file by a relative path: messages name the folder as given", {"backup|CinecaseProgs.PDB"},
      [](Catalogue& c) {
          inFolder("backup")(c);
@@ -240,20 +232,18 @@ const std::vector<Invocation> kInvocations = {
          c.progs.version = 0x11;
      },
      1, test::replaceAll(kTapesLine, "$|", "backup|"),
-     "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\n"
-     "The file backup|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes, kAbsent},
+     kWrongVersion + "backup|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes},
     {"a database file by its bare name: the working directory", {"CinecaseTapes.PDB"},
      [](Catalogue& c) { workInCatalogue(c); c.progsName = ""; }, 1, test::replaceAll(kTapesLine, "$|", ".|"),
-     ".|CinecaseProgs.PDB: No such file or directory\n", kTapes, kAbsent},
-    {"--salvage and --utf8 with a database file", {"--salvage", "--utf8", "$|CinecaseProgs.PDB"}, nullptr, 0,
-     kBothLines, "", kTapes + kUtf8, kProgs + kUtf8},
+     ".|CinecaseProgs.PDB: No such file or directory\n", kTapes},
+    converts("--salvage --utf8, the other order, with a database file", {"--salvage", "--utf8", "$|CinecaseProgs.PDB"},
+             nullptr, kUtf8),
     {"a CSV file's name stays the directory; the file is kept", {"$|CinecaseTapes.CSV"},
      [](Catalogue& c) { writeBytes(c.file("CinecaseTapes.CSV"), {'o', 'l', 'd'}); }, 1, "",
-     "$|CinecaseTapes.CSV|CinecaseTapes.PDB: " + kFileAsDirectoryError, "old", kAbsent},
+     "$|CinecaseTapes.CSV|CinecaseTapes.PDB: " + kFileAsDirectoryError, "old"},
     {"a missing database file stays the directory", {"$|CinecaseTapes.PDB"}, [](Catalogue& c) { c.tapesName = ""; },
-     1, "", "$|CinecaseTapes.PDB" + kNotFound, kAbsent, kAbsent},
-    {"a directory named like a database is the directory", {"$"}, inFolder("CinecaseTapes.PDB"), 0, kBothLines, "",
-     kTapes, kProgs},
+     1, "", "$|CinecaseTapes.PDB" + kNotFound},
+    converts("a directory named like a database is the directory", {"$"}, inFolder("CinecaseTapes.PDB")),
     {"a tape list that is a hard link to the programme database (a case variant) is not written", {"$"},
      [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 1, "",
      "$|CinecaseTapes.CSV: is the same file as $|" + kProgsVariant + "\n", kAny, kAbsent, {},
@@ -265,13 +255,11 @@ const std::vector<Invocation> kInvocations = {
          c.progsName = "cinecaseprogs.pdb";
          c.progs.version = 0x12E;
      },
-     1, kTapesLine,
-     "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\n"
-     "The file $|" + kProgsVariant + " seems to be from version 18.14\n", kTapes, kAbsent},
+     1, kTapesLine, kWrongVersion + "$|" + kProgsVariant + " seems to be from version 18.14\n", kTapes},
     {"no programme database: the tape list is written first", {"$"}, [](Catalogue& c) { c.progsName = ""; }, 1,
-     kTapesLine, "$|CinecaseProgs.PDB: No such file or directory\n", kTapes, kAbsent},
+     kTapesLine, "$|CinecaseProgs.PDB: No such file or directory\n", kTapes},
     {"a damaged tape database: nothing written", {"$"}, [](Catalogue& c) { c.tapes.nextRecordListId = 1; }, 2, "",
-     test::fatal("Cannot parse chained record lists"), kAbsent, kAbsent},
+     test::fatal("Cannot parse chained record lists")},
     {"tape IDs of 2^24 and more sort last and find no tape; the rows before stay", {"$"},
      [](Catalogue& c) {
          for (const std::uint32_t tapeId : {0x80000000u, 0x01000000u, 0xFFFFFFFFu}) {
@@ -281,24 +269,23 @@ const std::vector<Invocation> kInvocations = {
      2, kTapesLine, test::fatal("no matching tape for record"), kTapes, kProgs + "-cut"},
     {"a tape record too short for its length; the rows before stay", {"$"},
      [](Catalogue& c) { c.tapes.records.push_back(record(Bytes(19, 0xA0), 15)); }, 2, "",
-     test::fatal("short tape record"), kTapes + "-cut", kAbsent},
+     test::fatal("short tape record"), kTapes + "-cut"},
     {"a programme record too short for its date", {"$"},
      [](Catalogue& c) { c.progs.records.push_back(record(Bytes(15, 0xB0), 0x301)); }, 2, kTapesLine,
      test::fatal("short prog record"), kTapes, kAny},
     {"another application, of another version too: the creator is named", {"$"},
      [](Catalogue& c) { c.tapes.creator = fourCharCode("Qox1"); c.tapes.version = 0x13; }, 1, "",
-     "Invalid creator ID!\nThe file $|CinecaseTapes.PDB is not a valid Cinecase database.\n", kAbsent, kAbsent},
+     "Invalid creator ID!\nThe file $|CinecaseTapes.PDB is not a valid Cinecase database.\n"},
     {"another database type", {"$"}, [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 2, kTapesLine,
-     test::fatal("wrong PDB type"), kTapes, kAbsent},
+     test::fatal("wrong PDB type"), kTapes},
     {"a directory in place of the tape database", {"$"},
      [](Catalogue& c) { fs::create_directory(c.file(c.tapesName)); c.tapesName = ""; }, 1, "",
-     "$|CinecaseTapes.PDB: " + kDirectoryError, kAbsent, kAbsent},
+     "$|CinecaseTapes.PDB: " + kDirectoryError},
     {"a directory in place of the programme list", {"$"},
      [](Catalogue& c) { fs::create_directory(c.file("CinecaseProgs.CSV")); }, 1, kTapesLine,
      "$|CinecaseProgs.CSV: " + kDirectoryError, kTapes, kAny},
     {"a path too long for the system is not cut", {kTooLong}, nullptr, 1, "",
-     kTooLong + "|CinecaseTapes.PDB: " + (test::kWindows ? "No such file or directory\n" : "File name too long\n"),
-     kAbsent, kAbsent},
+     kTooLong + "|CinecaseTapes.PDB: " + (test::kWindows ? "No such file or directory\n" : "File name too long\n")},
     {"standard output full: the lists are the work and still written", {"$"}, nullptr, 1, "",
      "standard output: No space left on device\n", kTapes, kProgs, {test::StandardOutput::Unwritable}},
 #ifndef _WIN32
@@ -322,7 +309,7 @@ const std::vector<Invocation> kInvocations = {
      [](Catalogue& c) { fs::create_symlink("nowhere", c.file("CinecaseTapes.PDB")); }},
     {"a CSV file that cannot be written is reported, without its count line", {"$"},
      [](Catalogue& c) { fs::create_symlink("/dev/full", c.file("CinecaseTapes.CSV")); }, 1, "",
-     "$|CinecaseTapes.CSV: No space left on device\n", kAny, kAbsent},
+     "$|CinecaseTapes.CSV: No space left on device\n", kAny},
     {"a link to a database file stands for the link's folder, not the target's", {"$|links|CinecaseTapes.PDB"},
      nullptr, 1, test::replaceAll(kTapesLine, "$|", "$|links|"), "$|links|CinecaseProgs.PDB: No such file or directory\n",
      kAbsent, kAbsent, {},
@@ -332,7 +319,7 @@ const std::vector<Invocation> kInvocations = {
      }},
     {"a device in place of a database reads as empty, never endless", {"$"},
      [](Catalogue& c) { fs::create_symlink("/dev/zero", c.file(c.tapesName)); c.tapesName = ""; }, 2, "",
-     test::fatal("short header read"), kAbsent, kAbsent},
+     test::fatal("short header read")},
 #endif
 };
 
@@ -393,21 +380,17 @@ TEST(Reelport, EndsEachRunAsExpected) {
 // Started from Explorer, the program is alone in a console window of its own;
 // from a command prompt, PowerShell or a batch file, the shell shares it.
 TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
-    struct Case {
-        unsigned long processes;
-        bool input, output, window, waits;
-    };
-    for (const Case& c : std::initializer_list<Case>{
-             {1, true, true, true, true},     // from Explorer
-             {2, true, true, true, false},    // from a command prompt, PowerShell or a batch file
-             {3, true, true, true, false},    // from a program run in a command prompt
-             {0, true, true, true, false},    // the count unknown
-             {1, false, true, true, false},   // input redirected
-             {1, true, false, true, false},   // output redirected
-             {1, true, true, false, false},   // a console made without a window
+    for (const auto& [c, waits] : std::initializer_list<std::pair<ConsoleState, bool>>{
+             {{1, true, true, true}, true},    // from Explorer
+             {{2, true, true, true}, false},   // from a command prompt, PowerShell or a batch file
+             {{3, true, true, true}, false},   // from a program run in a command prompt
+             {{0, true, true, true}, false},   // the count unknown
+             {{1, false, true, true}, false},  // input redirected
+             {{1, true, false, true}, false},  // output redirected
+             {{1, true, true, false}, false},  // a console made without a window
          }) {
-        EXPECT_EQ(waitsForEnter({c.processes, c.input, c.output, c.window}), c.waits)
-            << c.processes << " processes, input " << c.input << ", output " << c.output << ", window " << c.window;
+        EXPECT_EQ(waitsForEnter(c), waits) << c.processCount << " processes, input " << c.inputIsConsole
+                                           << ", output " << c.outputIsConsole << ", window " << c.hasWindow;
     }
 }
 
