@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Damaged databases. A default run ends each layout the reader cannot follow
 // with its exact fatal check, and converts each odd layout it must accept; a
-// salvage run (reelport --salvage) keeps what is intact of each damage and
-// reports the rest, and of the sample catalogue cut short at every length
-// writes only intact rows or rows whose texts end at the cut. All in memory,
-// as the fuzz harness runs the tool (FuzzHarnessTest shows that is the built
-// tool's run).
+// salvage run (--salvage) keeps what is intact of each damage and reports the
+// rest, and of the sample catalogue cut anywhere writes only intact rows or
+// rows whose texts end at the cut. All in memory, as the fuzz harness runs the
+// tool (FuzzHarnessTest shows that is the built tool's run).
 #include "CatalogueInput.h"
 #include "SampleCatalogue.h"
 
@@ -116,7 +115,6 @@ TEST(PalmDBLoad, EndsEachLayoutAsExpected) {
     }
 }
 
-
 // The two tapes and a programme on each.
 struct Catalogue {
     PdbFile tapes = twoTapes(), progs;
@@ -131,11 +129,10 @@ struct Damage {
     const char* what;  // the damage; "T: " and "P: " in the report stand for the databases' names
     std::function<void(Catalogue&)> make;
     std::string report;
-    std::string tapeRows = {};  // where they matter: the rows of the tape list
-    std::string progRows = {};  // and of the programme list
+    std::string tapeRows = {}, progRows = {};  // where they matter: the rows of each list
 };
 
-// Findings: "T" and "P" stand for the tape and programme database's name.
+// Findings of the report.
 std::string tape(int index) {
     return "T: record " + std::to_string(index) + " (unique ID " + std::to_string(index + 1) + ")";
 }
@@ -148,11 +145,16 @@ std::string summary(std::string db, int listed, int written, int skipped) {
            std::to_string(skipped) + " skipped\n";
 }
 const std::string kIntactProgs = summary("P", 2, 2, 0), kIntactTapes = summary("T", 2, 2, 0);
+const std::string kOneTapeSkipped = summary("T", 2, 1, 1);
 const std::string kAppInfo = ": application-info block misplaced or cut short: only whole category names in the file "
                              "are read\n";
 const std::string kSortInfo = ": sort-info block misplaced or cut short: not read (not needed)\n";
 const std::string kPastTheEnd = ": skipped: starts past the end of the file\n";
 const std::string kUnended = ": its texts do not end inside the record: written as far as they go\n";
+const std::string kChained = "T: damaged: Cannot parse chained record lists\n"
+                             "T: a second, chained record list is ignored\n";
+const std::string kOutOfOrder = "T: damaged: record position mismatch\n"
+                                "T: records listed out of file order: each read up to the next one in the file\n";
 
 // Both programmes on tape 5, and both tapes of unique ID 5: "A", as `change`
 // leaves it, listed before "B".
@@ -172,8 +174,7 @@ std::string progRows(int p, const std::string& pLabel, int q, const std::string&
 }
 
 const std::vector<Damage> kDamages = {
-    {"a chained record list", [](Catalogue& c) { c.tapes.nextRecordListId = 1; },
-     "T: damaged: Cannot parse chained record lists\nT: a second, chained record list is ignored\n" + kIntactTapes},
+    {"a chained record list", [](Catalogue& c) { c.tapes.nextRecordListId = 1; }, kChained + kIntactTapes},
     {"a file cut inside its record list, at the end of its first entry", [](Catalogue& c) { c.tapesCut = 86; },
      "T: damaged: short record entry read\nT: record list cut short: 1 of 2 entries in the file\n" + tape(0) +
          kPastTheEnd + summary("T", 2, 0, 2) + tapeless(0, 1) + tapeless(1, 2) + kIntactProgs},
@@ -195,40 +196,38 @@ const std::vector<Damage> kDamages = {
      "T: damaged: missed sortinfo position\nT" + kSortInfo + kIntactTapes},
     {"a sort-info block up to a first record past the end",
      [](Catalogue& c) { c.tapes.sortInfo = Bytes(8); c.tapes.records[0].offset = 0x7FFFFFF0; },
-     "T: damaged: short sortinfo read\n" + tape(0) + kPastTheEnd + summary("T", 2, 1, 1) + tapeless(0, 1) +
-         kIntactProgs},
+     "T: damaged: short sortinfo read\n" + tape(0) + kPastTheEnd + kOneTapeSkipped + tapeless(0, 1) + kIntactProgs},
     {"a record inside the record list", [](Catalogue& c) { c.tapes.records[0].offset = 80; },
      "T: damaged: missed first record position\n" + tape(0) + ": skipped: starts inside the record list\n" +
-         summary("T", 2, 1, 1) + tapeless(0, 1) + kIntactProgs},
+         kOneTapeSkipped + tapeless(0, 1) + kIntactProgs},
     {"records listed out of file order, each whole, one right behind the record list",
      [](Catalogue& c) { c.tapes.filler = 0; c.tapes.records[0].offset = 130; c.tapes.records[1].offset = 94; },
-     "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
-     "file\n" + kIntactTapes},
+     kOutOfOrder + kIntactTapes},
     {"a file cut inside the note of its first record",
      [](Catalogue& c) { c.tapes.records[0].data = tapeRecord({"A", 0, "a note"}); c.tapesCut = 96 + 38; },
-     "T: damaged: short data read\n" + tape(0) + kUnended + tape(1) + kPastTheEnd + summary("T", 2, 1, 1) +
+     "T: damaged: short data read\n" + tape(0) + kUnended + tape(1) + kPastTheEnd + kOneTapeSkipped +
          tapeless(1, 2) + kIntactProgs,
      {}, progRows(1, "A", 2, "")},
     {"a damaged offset, pointing into the filler: the one byte read there is tape 2, of another kind and no label",
      [](Catalogue& c) { c.tapes.records[1].offset = 95; },
-     "T: damaged: record position mismatch\nT: records listed out of file order: each read up to the next one in the "
-     "file\n" + tape(1) + ": skipped: not a tape\n" + summary("T", 2, 1, 1)},
+     kOutOfOrder + tape(1) + ": skipped: not a tape\n" + kOneTapeSkipped},
     {"another database type", [](Catalogue& c) { c.progs.type = fourCharCode("appl"); },
      "P: type is not DATA (wrong PDB type): read all the same\n" + kIntactProgs},
     {"a tape record too short for its length", [](Catalogue& c) { c.tapes.records[1].data.resize(19); },
-     tape(1) + ": skipped: too short for a tape record\n" + summary("T", 2, 1, 1)},
+     tape(1) + ": skipped: too short for a tape record\n" + kOneTapeSkipped},
     // A programme's tape is the first record listed with its ID, whatever the
     // tape list made of it, as in a default run; none later stands in for it.
     {"twin tapes, the first of another kind, in a damaged layout: the programmes get its label",
      twinTapes([](Catalogue& c) { c.tapes.records[0].data[0] = 0x10; c.tapes.nextRecordListId = 1; }),
-     "T: damaged: Cannot parse chained record lists\nT: a second, chained record list is ignored\n"
-     "T: record 0 (unique ID 5): skipped: not a tape\n" + summary("T", 2, 1, 1), {}, progRows(5, "A", 5, "A")},
+     kChained + "T: record 0 (unique ID 5): skipped: not a tape\n" + kOneTapeSkipped, {},
+     progRows(5, "A", 5, "A")},
     {"twin tapes, the first 19 bytes long: the programmes get its label",
      twinTapes([](Catalogue& c) { c.tapes.records[0].data.resize(19); }),
-     "T: record 0 (unique ID 5): skipped: too short for a tape record\n" + summary("T", 2, 1, 1), {}, progRows(5, "A", 5, "A")},
+     "T: record 0 (unique ID 5): skipped: too short for a tape record\n" + kOneTapeSkipped, {},
+     progRows(5, "A", 5, "A")},
     {"twin tapes, the first past the end of the file: the tape is missing",
      twinTapes([](Catalogue& c) { c.tapes.records[0].offset = 0x7FFFFFF0; }),
-     "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + summary("T", 2, 1, 1) +
+     "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + kOneTapeSkipped +
          "P: records 0-1 (unique IDs 16-17): its tape 5 is missing: written with an empty tape label\n" + kIntactProgs,
      {}, progRows(5, "", 5, "")},
     {"a file cut at the end of its record list: one line for the records past its end",
@@ -266,9 +265,8 @@ TEST(Salvage, KeepsWhatIsIntactOfEachDamageAndReportsTheRest) {
                                         {damage.progRows, outcome.progsCsv.value()}}) {
             EXPECT_TRUE(rows.empty() || csv.substr(csv.find('\n') + 1) == rows + "\r\n") << damage.what << csv;
         }
-        EXPECT_EQ(outcome.printed(true), test::replaceAll(test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: "), "P: ",
-                                                   "CinecaseProgs.PDB: "))
-            << damage.what;
+        const std::string report = test::replaceAll(damage.report, "T: ", "CinecaseTapes.PDB: ");
+        EXPECT_EQ(outcome.printed(true), test::replaceAll(report, "P: ", "CinecaseProgs.PDB: ")) << damage.what;
     }
 }
 
