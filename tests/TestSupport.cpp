@@ -37,12 +37,9 @@ std::string palmToUtf8(std::string_view palm) {
             "ÀÁÂÃÄÅÆÇ" "ÈÉÊËÌÍÎÏ" "ÐÑÒÓÔÕÖ×" "ØÙÚÛÜÝÞß"
             "àáâãäåæç" "èéêëìíîï" "ðñòóôõö÷" "øùúûüýþÿ";
         std::vector<std::string> forms;
-        for (std::size_t at = 0; at < characters.size();) {
-            // A character's first byte tells its length in UTF-8.
-            const auto lead = static_cast<unsigned char>(characters[at]);
-            const std::size_t size = lead >= 0xE0 ? 3 : 2;
-            forms.push_back(characters.substr(at, size));
-            at += size;
+        // A character's first byte tells its length in UTF-8.
+        for (std::size_t at = 0; at < characters.size(); at += forms.back().size()) {
+            forms.push_back(characters.substr(at, static_cast<unsigned char>(characters[at]) >= 0xE0 ? 3 : 2));
         }
         if (forms.size() != 128) throw std::logic_error("the table of bytes 0x80 to 0xFF is not whole");
         return forms;
@@ -126,14 +123,12 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup&) {
         command += std::string(backslashes, '\\') + "\" ";
     }
     SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    const auto create = [&](const std::string& path) {
-        return CreateFileW(utf8Path(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    const auto create = [&](const char* name) {
+        return CreateFileW(utf8Path(capture.file(name)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     };
-    const HANDLE out = create(capture.file("out"));
-    const HANDLE err = create(capture.file("err"));
-    HANDLE inputRead = nullptr;
-    HANDLE inputWrite = nullptr;
+    const HANDLE out = create("out"), err = create("err");
+    HANDLE inputRead = nullptr, inputWrite = nullptr;
     if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE ||
         !CreatePipe(&inputRead, &inputWrite, &inherited, 0) || !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0)) {
         throw std::runtime_error("cannot prepare the standard handles");
@@ -158,11 +153,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup&) {
     DWORD status = 0;
     GetExitCodeProcess(process.hProcess, &status);
     for (const HANDLE handle : {process.hProcess, process.hThread, inputWrite}) CloseHandle(handle);
-    RunResult result;
-    result.status = static_cast<int>(status);
-    result.out = readFile(capture.file("out"));
-    result.err = readFile(capture.file("err"));
-    return result;
+    return {static_cast<int>(status), readFile(capture.file("out")), readFile(capture.file("err"))};
 }
 
 #else
@@ -199,11 +190,8 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup
     if (pipeEnds[1] >= 0) close(pipeEnds[1]);
     int wait = 0;
     if (waitpid(child, &wait, 0) != child) throw std::runtime_error("waitpid failed");
-    RunResult result;
-    result.status = WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait);
-    if (setup.output == StandardOutput::Captured) result.out = readFile(outPath);
-    result.err = readFile(errPath);
-    return result;
+    return {WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait),
+            setup.output == StandardOutput::Captured ? readFile(outPath) : "", readFile(errPath)};
 }
 
 #endif

@@ -46,12 +46,10 @@ private:
     std::string path_;
 };
 
-// A path the tests hold as UTF-8, for the standard library: on Windows a
-// plain string would go through the ANSI code page.
+// A path held in UTF-8, for the standard library (on Windows a plain string goes through the ANSI code page).
 std::filesystem::path utf8Path(const std::string& path);
 std::string readFile(const std::string& path);
 
-// What a run of the built tool did.
 struct RunResult {
     int status = -1;
     std::string out, err;
@@ -65,7 +63,6 @@ enum class StandardOutput {
     BrokenPipe,  // a pipe whose reader has gone
 };
 
-// What a run meets besides its arguments.
 struct RunSetup {
     StandardOutput output = StandardOutput::Captured;
     std::uint64_t fileSizeLimit = 0;  // POSIX: bytes no file may grow beyond ("ulimit -f"); 0 for none
@@ -77,10 +74,8 @@ struct RunSetup {
 RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup = {});
 RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup = {});
 
-// The fatal-check line "Assert failed: CONDITION (at FILE, line N)" as the
-// tool writes it; `placeless` turns the place of the check in the source (a
-// file's base name and a line) into that "FILE" and "N", so tests compare the
-// rest of the text exactly without pinning where a check stands.
+// The fatal-check line "Assert failed: CONDITION (at FILE, line N)"; `placeless` turns the place of a check in
+// the source (a base name and a line) into that "FILE" and "N", so tests compare the rest exactly.
 std::string fatal(const std::string& condition);
 std::string placeless(std::string text);
 
