@@ -7,9 +7,7 @@
 foreach(option "" "--utf8")
   file(REMOVE_RECURSE "${SCRATCH}")
   foreach(platform linux windows)
-    file(MAKE_DIRECTORY "${SCRATCH}/${platform}")
-    file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB"
-         DESTINATION "${SCRATCH}/${platform}")
+    file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB" DESTINATION "${SCRATCH}/${platform}")
   endforeach()
 
   execute_process(COMMAND "${LINUX_REELPORT}" ${option} "${SCRATCH}/linux" RESULT_VARIABLE linuxStatus OUTPUT_QUIET)

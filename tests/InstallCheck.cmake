@@ -1,10 +1,9 @@
 # SPDX-License-Identifier: MIT
-# Installs a build into a scratch folder and checks what it holds: the
-# program in bin/, the gzipped man page in section 1, which man renders
-# without a single warning, and Debian's copyright file and changelog.gz in
-# share/doc/reelport, and with -DWEB_PAGE=... (the built web page) that page
-# in share/reelport/web. Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=...
-# -DVERSION=... [-DWEB_PAGE=...] -P.
+# Installs a build into a scratch folder and checks what it holds: the program
+# in bin/, the gzipped man page in section 1, which man renders without a
+# warning, Debian's copyright file and changelog.gz in share/doc/reelport, and
+# with -DWEB_PAGE=... (the built web page) that page in share/reelport/web.
+# Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=... -DVERSION=... [-DWEB_PAGE=...] -P.
 file(REMOVE_RECURSE "${SCRATCH}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${SCRATCH}"
                 RESULT_VARIABLE status OUTPUT_QUIET)
