@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
 // What a run of the built tool may cost, whatever its files hold: a small file
 // whose offsets claim gigabytes ends with its "short ... read" check without
-// taking memory of the claimed size; the largest catalogue the format allows
-// runs on a small stack; and a run's peak memory stays within a few MiB plus
-// twice the size of its files.
+// taking memory of that size; the largest catalogue the format allows runs on
+// a small stack, within a few MiB plus twice the size of its files.
 #include "Failure.h"
 #include "SampleCatalogue.h"
 
@@ -16,14 +15,13 @@ namespace {
 
 using test::record;
 
-// The address sanitizer reserves terabytes up front, and its shadow memory is
-// no measure of the tool's own.
+// The address sanitizer reserves terabytes up front: no measure of the tool's own memory.
 constexpr bool kAddressSanitizer = REELPORT_SANITIZED;
 
 struct Measured {
     test::RunResult run;
     long peakKib = -1;
-    std::string tapesCsv;
+    std::string tapesCsv = {};
 };
 
 // Runs the tool on the two databases with a 256 KiB stack, far too small for
@@ -34,9 +32,8 @@ Measured runMeasured(const Bytes& tapes, const Bytes& progs) {
     writeBytes(dir.file("CinecaseTapes.PDB"), tapes);
     writeBytes(dir.file("CinecaseProgs.PDB"), progs);
     const std::string report = dir.file("report");
-    Measured measured;
-    measured.run = test::runProgram(
-        {REELPORT_MEASURE_RUN, report, "256", kAddressSanitizer ? "0" : "256", REELPORT_BINARY, dir.path()});
+    const char* address = kAddressSanitizer ? "0" : "256";
+    Measured measured{test::runProgram({REELPORT_MEASURE_RUN, report, "256", address, REELPORT_BINARY, dir.path()})};
     std::ifstream(report) >> measured.run.status >> measured.peakKib;
     if (measured.run.status == kStatusSuccess) measured.tapesCsv = test::readFile(dir.file("CinecaseTapes.CSV"));
     return measured;
@@ -76,17 +73,15 @@ TEST(ResourceBounds, SmallFilesClaimingGigabytesEndAtOnceWithTheirCheck) {
 // The largest catalogue, about 20 MB, and a tape whose 8 MiB note of line
 // breaks doubles on the way out: both within twice their size.
 TEST(ResourceBounds, LargeCataloguesRunOnASmallStackWithinTwiceTheirSize) {
-    PdbFile tapes;
-    PdbFile progs;
+    PdbFile tapes, progs;
     tapes.appInfo = categoryBlock({"Unfiled", "Films"});
     for (std::uint32_t i = 0; i < 65535; ++i) {
         tapes.records.push_back(record(tapeRecord({"Tape " + std::to_string(i), 10800, std::string(120, 'n')}), i + 1,
                                        static_cast<std::uint8_t>(i % 2)));
         // Titles of 17 lengths bring the numbers of some dates to the ends of the blocks the tool writes in.
-        progs.records.push_back(record(progRecord({65535 - i, static_cast<std::uint16_t>(i), kSeen, 3, 5400,
-                                                   palmDate(1999, 1, 2), "Title" + std::string(i % 17, 't'),
-                                                   "a note \"q\""}),
-                                       0x100000 + i));
+        const auto order = static_cast<std::uint16_t>(i);
+        progs.records.push_back(record(progRecord({65535 - i, order, kSeen, 3, 5400, palmDate(1999, 1, 2),
+                                                   "Title" + std::string(i % 17, 't'), "a note \"q\""}), 0x100000 + i));
     }
     // A note of 8 MiB that the tool writes in blocks of 64 KiB: "x", a quote and
     // a line break come out as five bytes each, and since 65536 leaves 1 when
