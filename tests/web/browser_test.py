@@ -3,11 +3,10 @@
 """The web page end to end in headless Chromium.
 
 Serves the built page (build-web/reelport-web) from 127.0.0.1, gives it the
-sample databases, presses Convert with the keyboard, and requires the
-messages and both downloaded CSV files to be exactly what the native tool
-prints and writes for the same databases; then requires that nothing was
-requested after the page loaded, that nothing was stored, and that the page
-opened as a local file converts as well.
+sample databases, presses Convert, and requires the messages and both CSV
+files downloaded to be what the native tool prints and writes for them; then
+that nothing was requested after the page loaded and nothing was stored, and
+that the page opened as a local file converts as well, in UTF-8.
 
     browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR
 
