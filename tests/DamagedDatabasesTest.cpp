@@ -1,10 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Damaged databases. A default run ends each layout the reader cannot follow
 // with its exact fatal check, and converts each odd layout it must accept; a
-// salvage run (--salvage) keeps what is intact of each damage and reports the
-// rest, and of the sample catalogue cut anywhere writes only intact rows or
-// rows whose texts end at the cut. All in memory, as the fuzz harness runs the
-// tool (FuzzHarnessTest shows that is the built tool's run).
+// salvage run keeps what is intact of each damage and reports the rest, and of
+// the sample cut anywhere writes only intact rows or rows ending at the cut. In
+// memory, as the fuzz harness runs the tool (FuzzHarnessTest: as the built tool).
 #include "CatalogueInput.h"
 #include "SampleCatalogue.h"
 
@@ -22,8 +21,7 @@ namespace {
 
 using test::record;
 
-// Two tape records of 36 bytes, unique IDs 1 and 2, and no blocks: the record
-// list ends at 94, the data starts at 96 and the file ends at 168.
+// Two tape records of 36 bytes, unique IDs 1 and 2, no blocks: the list ends at 94, the data runs 96 to 168.
 PdbFile twoTapes() {
     PdbFile file;
     file.records = {record(tapeRecord({"A", 0, ""}), 1), record(tapeRecord({"B", 0, ""}), 2)};
@@ -156,8 +154,7 @@ const std::string kChained = "T: damaged: Cannot parse chained record lists\n"
 const std::string kOutOfOrder = "T: damaged: record position mismatch\n"
                                 "T: records listed out of file order: each read up to the next one in the file\n";
 
-// Both programmes on tape 5, and both tapes of unique ID 5: "A", as `change`
-// leaves it, listed before "B".
+// Both programmes on tape 5, and both tapes of unique ID 5: "A", as `change` leaves it, listed before "B".
 std::function<void(Catalogue&)> twinTapes(std::function<void(Catalogue&)> change) {
     return [change](Catalogue& c) {
         c.tapes.records[0].uniqueId = c.tapes.records[1].uniqueId = 5;
@@ -270,8 +267,7 @@ TEST(Salvage, KeepsWhatIsIntactOfEachDamageAndReportsTheRest) {
     }
 }
 
-// The rows of a CSV text, each split into its fields as written (a quoted
-// field with its quotes): at the commas and CR LF outside quotes.
+// The rows of a CSV text split into its fields as written (quoted ones with their quotes) at commas and CR LF.
 std::vector<std::vector<std::string>> rows(const std::string& csv) {
     std::vector<std::vector<std::string>> rows{{""}};
     for (std::size_t i = 0, quoted = 0; i < csv.size(); ++i) {
@@ -283,9 +279,8 @@ std::vector<std::vector<std::string>> rows(const std::string& csv) {
     return rows;
 }
 
-// Whether `row` is `intact`, or the same with its texts ending early: a
-// programme cut before its title gets the short row of one without a title,
-// as the format cannot tell them apart.
+// Whether `row` is `intact`, or the same with its texts ending early: a programme cut before its title gets
+// the short row of one without a title, as the format cannot tell them apart.
 bool sameOrCut(const std::vector<std::string>& row, const std::vector<std::string>& intact) {
     if (row.size() != intact.size()) return false;
     for (std::size_t i = 0; i < row.size(); ++i) {
@@ -296,9 +291,8 @@ bool sameOrCut(const std::vector<std::string>& row, const std::vector<std::strin
     return true;
 }
 
-// Whether the report names the record of unique ID `id`: alone ("(unique ID
-// A)"), or in a run of records ("(unique IDs A-B)"), whose unique IDs rise
-// with their places in the sample catalogue.
+// Whether the report names the record of unique ID `id`: alone ("(unique ID A)"), or in a run of records
+// ("(unique IDs A-B)"), whose unique IDs rise with their places in the sample catalogue.
 bool named(const std::string& report, const std::string& id) {
     const unsigned long wanted = std::strtoul(id.c_str(), nullptr, 10);
     for (std::size_t at = 0; (at = report.find("(unique ID", at)) != std::string::npos;) {
@@ -312,11 +306,9 @@ bool named(const std::string& report, const std::string& id) {
     return false;
 }
 
-// Cut at every length from the header on, either database of the sample
-// catalogue salvages without a failure, and each row written is the intact
-// row of its record, or that row with its texts ending at the cut, which the
-// report then names (unless the cut falls in the last record listed: then the
-// layout holds, and salvage writes what a default run writes).
+// Cut at every length from the header on, either database of the sample salvages without a failure, and each
+// row written is the intact row of its record, or that row with its texts ending at the cut, which the report
+// then names (unless the cut falls in the last record listed: then the layout holds, as in a default run).
 TEST(Salvage, WritesOnlyIntactRowsOrRowsEndingAtTheCutOfACatalogueCutAnywhere) {
     const CatalogueInput sample = {sampleTapesDatabase(), sampleProgsDatabase()};
     // Rows by list and their record's unique ID: TAPE_ID in the tape list, PROG_ID in the programme list.

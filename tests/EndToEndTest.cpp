@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Runs the built tool on directories of databases and compares its status,
-// both console streams and both CSV files byte for byte: the CSV files with
-// the expected files in tests/expected, which are the same on every platform;
-// the console ends its lines the platform's way.
+// Runs the built tool on directories of databases and compares its status, both console streams (their lines
+// ended the platform's way) and both CSV files byte for byte with tests/expected, the same on every platform.
 #include "SampleCatalogue.h"
 
 #include "TestSupport.h"
@@ -329,9 +327,8 @@ std::string expand(const std::string& text, const std::string& directory) {
     return test::replaceAll(test::replaceAll(withDrive, "$", directory), "|", std::string(1, test::kSeparator));
 }
 
-// "=NAME": tests/expected/NAME.expected; "=NAME-cut": the same cut short by a
-// failure (without its closing empty line); "=NAME:N": its first N bytes.
-// Any of these followed by "@utf8": that text in UTF-8.
+// "=NAME": tests/expected/NAME.expected; "=NAME-cut": the same cut short by a failure (without its closing
+// empty line); "=NAME:N": its first N bytes. Any of these followed by "@utf8": that text in UTF-8.
 void expectCsv(const std::string& path, std::string expected) {
     if (expected == kAny) return;
     const bool utf8 = expected.ends_with(kUtf8);

@@ -16,15 +16,15 @@ const [pageDir, reelport, sampleDir, scratch] = process.argv.slice(2).map((arg) 
 const createReelport = require(path.join(pageDir, 'reelport.js'));
 const {reelportConvert} = require(path.join(pageDir, 'convert.js'));
 
-const sample = (name) => fs.readFileSync(path.join(sampleDir, name));
-const tapes = sample('CinecaseTapes.PDB');
-const progs = sample('CinecaseProgs.PDB');
+const tapes = fs.readFileSync(path.join(sampleDir, 'CinecaseTapes.PDB'));
+const progs = fs.readFileSync(path.join(sampleDir, 'CinecaseProgs.PDB'));
 const cutProgs = progs.subarray(0, 1000);  // a record's data runs past the end
+const sample = {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs};
 
 // Each row: the files of the directory, and the options of the run.
 const cases = [
-  {what: 'the sample', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs}},
-  {what: 'the sample', options: ['--utf8'], files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs}},
+  {what: 'the sample', files: sample},
+  {what: 'the sample', options: ['--utf8'], files: sample},
   {what: 'a cut programme database', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cutProgs}},
   {what: 'a cut programme database, found in other case', options: ['--salvage', '--utf8'],
    files: {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cutProgs}},
@@ -72,8 +72,7 @@ function nativeRun(directory, options) {
     for (const name of new Set([...Object.keys(csv), ...Object.keys(expected.csv)])) {
       if (!csv[name] || !expected.csv[name] || !csv[name].equals(expected.csv[name])) problems.push(`${name} differs`);
     }
-    console.log(`${problems.length === 0 ? 'ok  ' : 'FAIL'} ${row.what} ${options.join(' ')}: ` +
-                `status ${expected.status}`);
+    console.log(`${problems.length ? 'FAIL' : 'ok  '} ${row.what} ${options.join(' ')}: status ${expected.status}`);
     for (const problem of problems) console.log(`     ${problem}`);
     failures += problems.length === 0 ? 0 : 1;
   }
