@@ -66,10 +66,7 @@ TempDir::TempDir() {
     }
 }
 
-TempDir::~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
+TempDir::~TempDir() { std::error_code ignored; std::filesystem::remove_all(path_, ignored); }
 
 std::filesystem::path utf8Path(const std::string& path) {
     return std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size());
@@ -174,8 +171,7 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup
     const pid_t child = fork();
     if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
-        std::signal(SIGPIPE, SIG_DFL);
-        std::signal(SIGXFSZ, SIG_DFL);
+        for (const int number : {SIGPIPE, SIGXFSZ}) std::signal(number, SIG_DFL);
         alarm(60);
         const auto create = [](const std::string& file) { return open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); };
         const int out = setup.output == StandardOutput::BrokenPipe ? pipeEnds[1] : create(outPath);
