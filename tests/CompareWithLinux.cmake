@@ -10,12 +10,9 @@ foreach(option "" "--utf8")
     file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB" DESTINATION "${SCRATCH}/${platform}")
   endforeach()
 
-  execute_process(COMMAND "${LINUX_REELPORT}" ${option} "${SCRATCH}/linux" RESULT_VARIABLE linuxStatus OUTPUT_QUIET)
-  execute_process(COMMAND "${WINE}" "${WINDOWS_REELPORT}" ${option} "Z:${SCRATCH}/windows"
-                  RESULT_VARIABLE windowsStatus OUTPUT_QUIET)
-  if(NOT linuxStatus EQUAL 0 OR NOT windowsStatus EQUAL 0)
-    message(FATAL_ERROR "conversion ${option} failed: Linux ${linuxStatus}, Windows ${windowsStatus}")
-  endif()
+  execute_process(COMMAND "${LINUX_REELPORT}" ${option} "${SCRATCH}/linux" OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+  execute_process(COMMAND "${WINE}" "${WINDOWS_REELPORT}" ${option} "Z:${SCRATCH}/windows" OUTPUT_QUIET
+                  COMMAND_ERROR_IS_FATAL ANY)
 
   foreach(csv CinecaseTapes.CSV CinecaseProgs.CSV)
     file(SIZE "${SCRATCH}/linux/${csv}" size)

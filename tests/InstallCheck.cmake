@@ -5,11 +5,8 @@
 # with -DWEB_PAGE=... (the built web page) that page in share/reelport/web.
 # Run with cmake -DBUILD_DIR=... -DSCRATCH=... -DMAN=... -DVERSION=... [-DWEB_PAGE=...] -P.
 file(REMOVE_RECURSE "${SCRATCH}")
-execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${SCRATCH}"
-                RESULT_VARIABLE status OUTPUT_QUIET)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "cmake --install failed: ${status}")
-endif()
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${SCRATCH}" OUTPUT_QUIET
+                COMMAND_ERROR_IS_FATAL ANY)
 
 set(manPage share/man/man1/reelport.1.gz)
 set(changelog share/doc/reelport/changelog.gz)
