@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The fuzz target is only worth its findings when its in-memory run (the web
-// page's too) ends as the built tool does, in both modes, and its seed corpus
-// starts the fuzzer on every ending.
+// The fuzz target is only worth its findings when its in-memory run (the web page's too) ends as the built tool
+// does, in both modes, and its seed corpus starts the fuzzer on every ending.
 #include "CatalogueInput.h"
 #include "SampleCatalogue.h"
 #include "Seeds.h"
@@ -13,9 +12,8 @@
 namespace reelport::fuzz {
 namespace {
 
-// Runs the built tool on the databases in `dir` and expects it to end as the
-// in-memory run did: the status, both streams (the tool names the files with
-// their directory), and each CSV file written or not, byte for byte.
+// Runs the built tool on the databases in `dir` and expects it to end as the in-memory run did: the status, both
+// streams (the tool names the files with their directory), and each CSV file written or not, byte for byte.
 void expectToolEndsAs(const Outcome& outcome, const test::TempDir& dir, bool salvage) {
     using Arguments = std::vector<std::string>;
     const auto run = test::runReelport(salvage ? Arguments{"--salvage", dir.path()} : Arguments{dir.path()});
@@ -55,8 +53,7 @@ TEST(FuzzHarness, EndsEachSeedAsItsNameSaysAndExactlyAsTheBuiltTool) {
     }
 }
 
-// The web page runs in memory what it finds among the files chosen: a
-// database not found ends the run as a file the tool cannot open.
+// The web page runs in memory the databases it finds among the files chosen; one missing ends as the tool does.
 TEST(FuzzHarness, EndsAsTheBuiltToolWhereADatabaseIsMissing) {
     for (const bool tapesFound : {false, true}) {
         SCOPED_TRACE(tapesFound ? "programme database missing" : "tape database missing");

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: MIT
 // measure_run REPORT STACK_KIB ADDRESS_MIB PROGRAM [ARGUMENT...]
 //
-// Runs PROGRAM with its stack and address space limited (0: no limit) and
-// writes "<exit status> <peak resident KiB>" to the file REPORT. The peak
-// comes from wait4(): Linux counts the memory of the process before exec in
-// it, so the tests run the tool through this small program, built without
-// sanitizers, rather than from their own large process.
+// Runs PROGRAM with its stack and address space limited (0: no limit) and writes "<exit status> <peak resident
+// KiB>" to the file REPORT. The peak comes from wait4(): Linux counts the memory of the process before exec in
+// it, so the tests run the tool through this small program, built without sanitizers, not their large process.
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>

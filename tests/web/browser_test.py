@@ -12,6 +12,7 @@ that the page opened as a local file converts as well, in UTF-8.
 
 bench/web_page.py times the page and takes its screenshot with the same browser.
 """
+import functools
 import http.server
 import os
 import shutil
@@ -48,13 +49,10 @@ def serve(directory):
     requests = []
 
     class Handler(http.server.SimpleHTTPRequestHandler):
-        def __init__(self, *args, **kwargs):
-            super().__init__(*args, directory=directory, **kwargs)
-
         def log_message(self, *args):
             requests.append(self.path)
 
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=directory))
     threading.Thread(target=server.serve_forever, daemon=True).start()
     return server, requests
 
