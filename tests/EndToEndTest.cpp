@@ -221,11 +221,7 @@ const std::vector<Invocation> kInvocations = {
     converts("a database file named in another case, and read in it", {"$|cinecaseprogs.pdb"},
              [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }),
     {"a database file by a relative path: messages name the folder as given", {"backup|CinecaseProgs.PDB"},
-     [](Catalogue& c) {
-         inFolder("backup")(c);
-         fs::current_path(test::utf8Path(c.dir.path()));
-         c.progs.version = 0x11;
-     },
+     [](Catalogue& c) { workInCatalogue(c); inFolder("backup")(c); c.progs.version = 0x11; },
      1, test::replaceAll(kTapesLine, "$|", "backup|"),
      kWrongVersion + "backup|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes},
     {"a database file by its bare name: the working directory", {"CinecaseTapes.PDB"},
