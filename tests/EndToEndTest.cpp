@@ -137,12 +137,10 @@ Invocation converts(const char* what, std::vector<std::string> arguments,
     return {what, std::move(arguments), std::move(prepare), 0, kBothLines, "", kTapes + encoding, kProgs + encoding};
 }
 
-// A `prepare` that puts the catalogue in a new folder of this name.
+// `prepare`s that put the catalogue in a new folder of this name, and make its directory the working directory.
 std::function<void(Catalogue&)> inFolder(const std::string& name) {
     return [name](Catalogue& c) { fs::create_directory(test::utf8Path(c.directory = c.file(name))); };
 }
-
-// A `prepare` that makes the catalogue's directory the working directory.
 void workInCatalogue(Catalogue& c) { fs::current_path(test::utf8Path(c.directory)); }
 
 const std::vector<Invocation> kInvocations = {
