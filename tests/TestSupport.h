@@ -17,11 +17,10 @@ namespace reelport::test {
 // Windows' console streams write every LF as CR LF, and its separator is "\".
 #ifdef _WIN32
 inline constexpr bool kWindows = true;
-inline constexpr char kSeparator = '\\';
 #else
 inline constexpr bool kWindows = false;
-inline constexpr char kSeparator = '/';
 #endif
+inline constexpr char kSeparator = kWindows ? '\\' : '/';
 
 std::string replaceAll(std::string text, const std::string& from, const std::string& to);
 
