@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Damaged databases. A default run ends each layout the reader cannot follow
-// with its exact fatal check, and converts each odd layout it must accept; a
-// salvage run keeps what is intact of each damage and reports the rest, and of
-// the sample cut anywhere writes only intact rows or rows ending at the cut. In
-// memory, as the fuzz harness runs the tool (FuzzHarnessTest: as the built tool).
+// Damaged databases. A default run ends each layout the reader cannot follow with its exact fatal check, and
+// converts each odd layout it must accept; a salvage run keeps what is intact of each damage and reports the
+// rest, and of the sample catalogue cut anywhere writes only intact rows or rows ending at the cut. All in
+// memory, as the fuzz harness runs the tool (FuzzHarnessTest shows that is the built tool's run).
 #include "CatalogueInput.h"
 #include "SampleCatalogue.h"
 

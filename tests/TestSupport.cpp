@@ -141,8 +141,10 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup&) {
     const bool started =
         CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process) != 0;
     for (const HANDLE handle : {out, err, inputRead}) CloseHandle(handle);
-    if (!started) CloseHandle(inputWrite);
-    if (!started) throw std::runtime_error("cannot start " + argv.front());
+    if (!started) {
+        CloseHandle(inputWrite);
+        throw std::runtime_error("cannot start " + argv.front());
+    }
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 142);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
