@@ -98,7 +98,7 @@ struct Catalogue {
     std::string file(const std::string& name) const { return directory + test::kSeparator + name; }
 };
 
-// Expected CSV files besides those expectCsv reads: none, or anything.
+// Expected CSV files besides the texts and files expectCsv reads: none, or anything.
 const std::string kAbsent = "=absent", kAny = "=any";
 
 struct Invocation {
