@@ -196,6 +196,12 @@ std::optional<Shape> namedShape(std::string_view name) {
         shape.order = RecordOrder::Descending;
         return shape;
     }
+    if (name == "random") {
+        shape.tapes = kMaxRecords;
+        shape.progs = kMaxRecords;
+        shape.order = RecordOrder::Random;
+        return shape;
+    }
     if (name == "small") {
         shape.tapes = 12;
         shape.progs = 40;

@@ -44,6 +44,10 @@ struct Shape {
 //   "scattered" 65535 tapes and 65535 programmes, each on a different tape, the
 //               programmes stored by falling tape ID and the tapes by falling
 //               unique ID: the worst order for finding tapes and for sorting;
+//   "random"    65535 tapes stored in random unique-ID order and 65535
+//               programmes each on a random tape, stored in random order, as
+//               in a catalogue kept for years: the join then reads the
+//               programme records in a random walk through the file;
 //   "small"     the size of the bundled sample: 12 tapes, 40 programmes.
 std::optional<Shape> namedShape(std::string_view name);
 

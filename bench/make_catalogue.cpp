@@ -15,7 +15,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: make_catalogue SHAPE DIRECTORY [OPTION VALUE]...\n"
-    "  SHAPE: typical | scattered | small\n"
+    "  SHAPE: typical | scattered | random | small\n"
     "  --tapes N        number of tapes (at most 65535)\n"
     "  --progs N        number of programmes (at most 65535)\n"
     "  --title N        mean title length in bytes\n"
