@@ -138,7 +138,8 @@ inline char* twoDigits(char* at, unsigned value) {
 // An unsigned decimal number, without leading zeros (at most 20 bytes).
 template <std::unsigned_integral T>
 char* decimal(char* at, T value) {
-    constexpr std::array<std::uint64_t, 20> kPowers = [] {
+    // Static: a constant array indexed at run time would be built on the stack at every call.
+    static constexpr std::array<std::uint64_t, 20> kPowers = [] {
         std::array<std::uint64_t, 20> powers{};
         std::uint64_t power = 1;
         for (std::uint64_t& entry : powers) {
