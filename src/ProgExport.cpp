@@ -55,9 +55,36 @@ constexpr int kTapeLabelLength = 16;
 constexpr std::uint64_t kFileIndexMask = 0xFFFF;
 using Keys = LargeVector<std::uint64_t>;
 
+// Sorts keys whose low 16 bits, the place in the file, rise already (they are
+// taken in file order): a stable radix sort of the bits above, a byte at a
+// time from the lowest, leaves keys equal there in file order. A byte that
+// all keys share takes no pass, so the usual IDs of three bytes and orders
+// below 256 take four passes; `scratch` lends room for the passes. Linear,
+// whatever the order of the records, where a comparison sort of keys in
+// random order takes four times as long.
+void sortKeys(Keys& keys, Keys& scratch) {
+    constexpr unsigned kSortedBits = 16;
+    constexpr unsigned kDigits = (64 - kSortedBits) / 8;
+    if (keys.empty()) return;
+    std::array<std::array<std::uint32_t, 256>, kDigits> counts{};
+    for (const std::uint64_t key : keys) {
+        for (unsigned digit = 0; digit < kDigits; ++digit) ++counts[digit][key >> (kSortedBits + 8 * digit) & 0xFF];
+    }
+    scratch.resize(keys.size());
+    for (unsigned digit = 0; digit < kDigits; ++digit) {
+        auto& starts = counts[digit];
+        const unsigned shift = kSortedBits + 8 * digit;
+        if (starts[keys.front() >> shift & 0xFF] == keys.size()) continue;
+        std::uint32_t start = 0;
+        for (std::uint32_t& count : starts) start += std::exchange(count, start);
+        for (const std::uint64_t key : keys) scratch[starts[key >> shift & 0xFF]++] = key;
+        keys.swap(scratch);
+    }
+}
+
 // A programme's place in the list: by tape ID (bits 63-32), then by its order
 // on the tape (bits 31-16), then by its place in the file (bits 15-0).
-Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
+Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys& scratch) {
     Keys progs;
     progs.reserve(progsDb.recordCount());
     for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
@@ -76,7 +103,7 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
             break;
         }
     }
-    std::sort(progs.begin(), progs.end());
+    sortKeys(progs, scratch);
     return progs;
 }
 
@@ -86,14 +113,14 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage) {
 // of it, so that salvage gives each intact programme the label a default run
 // gives it. (A default run never gets here with a tape too short for its
 // label: the tape list has ended it.)
-Keys tapesByUniqueId(const PalmDB& tapesDb) {
+Keys tapesByUniqueId(const PalmDB& tapesDb, Keys& scratch) {
     Keys tapes;
     tapes.reserve(tapesDb.recordCount());
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
     }
     // A handheld hands out rising IDs, so the list is often in order already.
-    if (!std::is_sorted(tapes.begin(), tapes.end())) std::sort(tapes.begin(), tapes.end());
+    if (!std::is_sorted(tapes.begin(), tapes.end())) sortKeys(tapes, scratch);
     return tapes;
 }
 
@@ -182,8 +209,9 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
 
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
-    const Keys progs = sortedProgs(progsDb, damage);
-    const Keys tapes = tapesByUniqueId(tapesDb);
+    Keys scratch;
+    const Keys progs = sortedProgs(progsDb, damage, scratch);
+    const Keys tapes = tapesByUniqueId(tapesDb, scratch);
     const CategoryFields categories(progsDb.appInfo(), out);
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
