@@ -97,6 +97,8 @@ private:
         }
     }
     void putInPieces(std::string_view bytes);
+    // writeQuoted for a text too long for the buffer at once: in pieces.
+    std::size_t writeQuotedInPieces(std::string_view text);
     // Writes the buffer out to the file, or keeps it in memory.
     void emptyBuffer();
 
