@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -124,13 +125,34 @@ Keys tapesByUniqueId(const PalmDB& tapesDb, Keys& scratch) {
     return tapes;
 }
 
-// Asks for the memory at `address` ahead of its use; a hint that changes nothing else.
-void prefetch(const void* address) {
+// Asks for the memory at `address` ahead of its use; a hint that changes
+// nothing else. (Inlined where it is used: the compiler takes a function that
+// only prefetches for one without effect, and drops its calls.)
+[[gnu::always_inline]] inline void prefetch(const void* address) {
 #if defined(__GNUC__)
     __builtin_prefetch(address);
 #else
     (void)address;
 #endif
+}
+
+// Records are read in the order of sorted keys, which in a catalogue kept in
+// any order is all over the file. Each is asked for a few keys ahead of its
+// use: its entry in the record list 2 * kAhead keys ahead, then, kAhead keys
+// ahead, when the entry has come, the first and the last of its first
+// `reach` bytes (most records span two cache lines).
+constexpr std::size_t kAhead = 8;
+[[gnu::always_inline]] inline void askAhead(const PalmDB& db, const Keys& keys, std::size_t at, std::size_t reach) {
+    if (at + 2 * kAhead < keys.size()) {
+        prefetch(&db.recordList()[(keys[at + 2 * kAhead] & kFileIndexMask) * PalmDB::kEntrySize]);
+    }
+    if (at + kAhead < keys.size()) {
+        const auto data = db.entry(keys[at + kAhead] & kFileIndexMask).data;
+        if (!data.empty()) {
+            prefetch(data.data());
+            prefetch(&data[std::min(data.size(), reach) - 1]);
+        }
+    }
 }
 
 // Writes the row of a programme; returns whether the texts it holds end
@@ -221,21 +243,18 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     bool tapeFound = false;
     std::string_view label;
     std::string missing;  // salvage: the finding of each programme on a missing tape
-    // The programmes are read in sorted order, all over the file: their
-    // entries and data are asked for a few rows ahead.
-    constexpr std::size_t kAhead = 8;
-    const auto list = progsDb.recordList();
     for (std::size_t row = 0; row < progs.size(); ++row) {
-        if (row + 2 * kAhead < progs.size()) {
-            prefetch(&list[(progs[row + 2 * kAhead] & kFileIndexMask) * PalmDB::kEntrySize]);
-        }
-        if (row + kAhead < progs.size()) prefetch(progsDb.entry(progs[row + kAhead] & kFileIndexMask).data.data());
-
+        askAhead(progsDb, progs, row, SIZE_MAX);
         const std::uint64_t key = progs[row];
         const auto tapeId = static_cast<std::uint32_t>(key >> 32);
         const RecordEntry prog = progsDb.entry(key & kFileIndexMask);
         if (currentTape != tapeId) {
-            while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
+            // Each tape passed asks for the label of one further ahead.
+            while (tape != tapes.end() && *tape >> 16 < tapeId) {
+                ++tape;
+                askAhead(tapesDb, tapes, static_cast<std::size_t>(tape - tapes.begin()),
+                         kTapeLabelOffset + std::size_t{kTapeLabelLength});
+            }
             currentTape = tapeId;
             // A tape whose record could not be read at all (salvage only) is
             // missing: no later record of the same ID stands in for it.

@@ -255,9 +255,9 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
 - label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
 + if (tapeFound) label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
-@ src/ProgExport.cpp | a programme's data prefetched by a key one past the last (< made <=)
-- if (row + kAhead < progs.size())
-+ if (row + kAhead <= progs.size())
+@ src/ProgExport.cpp | a record's data prefetched by a key one past the last (< made <=)
+- if (at + kAhead < keys.size())
++ if (at + kAhead <= keys.size())
 @ src/ProgExport.cpp | prefetch hint dropped (performance only)
 - __builtin_prefetch(address);
 + (void)address;
