@@ -96,26 +96,17 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
     return untilNul(slot.substr(0, kCategoryNameSize));
 }
 
-RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimumSize) {
-    if (record.data.empty() || (record.data[0] & 0xF0) != kind) return RecordFit::OtherKind;
-    return record.data.size() < minimumSize ? RecordFit::TooShort : RecordFit::Whole;
-}
-
 void reportOtherKind(const PalmDB& db, const RecordEntry& record, std::size_t index, std::string_view kindName,
                      DamageReport* damage) {
     if (damage == nullptr || !db.salvaged() || record.skipped) return;  // a record skipped is reported already
     damage->skipRecord(index, record.uniqueId, record.data.empty() ? "empty" : "not a " + std::string(kindName));
 }
 
-void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t index, bool textsEnded,
-                   DamageReport* damage) {
-    if (damage == nullptr || !db.salvaged() || textsEnded) return;
-    damage->alterRecord(index, record.uniqueId, "its texts do not end inside the record: written as far as they go");
-}
-
 CategoryFields::CategoryFields(std::span<const std::uint8_t> appInfo, const CsvWriter& out) {
     for (unsigned index = 0; index < fields_.size(); ++index) {
-        fields_[index] = out.prepareQuoted(categoryName(appInfo, index));
+        const std::string field = out.prepareQuoted(categoryName(appInfo, index));
+        std::copy(field.begin(), field.end(), fields_[index].begin());
+        sizes_[index] = field.size();
     }
 }
 

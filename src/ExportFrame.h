@@ -12,6 +12,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <span>
@@ -55,18 +56,6 @@ std::string directoryOfArgument(std::string argument);
 // version ends the run with status 1, a wrong type with a fatal check.
 void checkIdentity(const PalmDB& db, DamageReport* damage = nullptr);
 
-// No length limit for `writeQuotedField`.
-inline constexpr int kWholeText = -1;
-
-// Writes one quoted CSV field: the text up to its first NUL, and at most
-// `maxLength` bytes of it unless maxLength is negative, enclosed in double
-// quotes with every double quote inside doubled. Returns the number of bytes
-// taken, the NUL not counted.
-inline std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
-    if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
-    return out.writeQuoted(text);
-}
-
 // The bytes of a record from `offset` to its end; empty when the offset lies
 // at or past the end, so a short record never yields bytes it does not hold.
 inline std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {
@@ -80,7 +69,10 @@ std::string_view untilNul(std::string_view bytes);
 // How a record stands to an export of records of one kind (the high four
 // bits of its first byte) with fixed fields of `minimumSize` bytes.
 enum class RecordFit { Whole, TooShort, OtherKind };  // an empty record has no kind
-RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimumSize);
+inline RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimumSize) {
+    if (record.data.empty() || (record.data[0] & 0xF0) != kind) return RecordFit::OtherKind;
+    return record.data.size() < minimumSize ? RecordFit::TooShort : RecordFit::Whole;
+}
 
 // What a salvage run reports of a record an export passes over as of another
 // kind (only where the layout had to be salvaged: elsewhere such records are
@@ -89,8 +81,11 @@ RecordFit fitOf(const RecordEntry& record, std::uint8_t kind, std::size_t minimu
 // damaged offset.
 void reportOtherKind(const PalmDB& db, const RecordEntry& record, std::size_t index, std::string_view kindName,
                      DamageReport* damage);
-void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t index, bool textsEnded,
-                   DamageReport* damage);
+inline void reportUnended(const PalmDB& db, const RecordEntry& record, std::size_t index, bool textsEnded,
+                          DamageReport* damage) {
+    if (damage == nullptr || !db.salvaged() || textsEnded) return;
+    damage->alterRecord(index, record.uniqueId, "its texts do not end inside the record: written as far as they go");
+}
 
 // The name of category `index` (0 to 15) from an application-info block, which
 // starts with the category table: a u16, then 16 names of 16 bytes each. At
@@ -101,11 +96,21 @@ std::string_view categoryName(std::span<const std::uint8_t> appInfo, unsigned in
 // export for `out`: a record's category index picks one.
 class CategoryFields {
 public:
+    // Room for a field in a row: a quoted name of 16 bytes, each up to three in UTF-8.
+    static constexpr std::size_t kRoom = 64;
+    static_assert(kRoom >= 2 + kCategoryNameSize * kMaxUtf8Size);
+
     CategoryFields(std::span<const std::uint8_t> appInfo, const CsvWriter& out);
-    std::string_view operator[](unsigned index) const { return fields_[index]; }
+    // Writes the field of category `index` at `at`, in room for kRoom bytes
+    // (all of which it fills, in one copy of a fixed size); returns its end.
+    char* put(char* at, unsigned index) const {
+        std::memcpy(at, fields_[index].data(), kRoom);
+        return at + sizes_[index];
+    }
 
 private:
-    std::array<std::string, 16> fields_;
+    std::array<std::array<char, kRoom>, 16> fields_{};
+    std::array<std::size_t, 16> sizes_{};
 };
 
 // Writes the rows of one CSV file and returns their count.

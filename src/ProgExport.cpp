@@ -47,9 +47,6 @@ constexpr std::uint8_t kSpeedMask = 0x03;
 // The speed factor is the speed code plus one.
 constexpr std::array<std::string_view, 4> kSpeedNames = {"SP", "LP", "EP", "??"};
 
-constexpr std::size_t kTapeLabelOffset = 2;
-constexpr int kTapeLabelLength = 16;
-
 // Programmes and tapes are sorted by keys packed into one u64 each, so the
 // sorts compare plain integers. A database holds at most 65535 records, so a
 // record's place in its file fits in the low 16 bits.
@@ -157,6 +154,7 @@ constexpr std::size_t kAhead = 8;
 
 // Writes the row of a programme; returns whether the texts it holds end
 // inside the record (a short row holds no note).
+template <CsvEncoding kEncoding>
 bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
                   const CategoryFields& categories, CsvWriter& out) {
     const auto data = prog.data;
@@ -174,12 +172,10 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
         return at;
     };
 
-    char* at = out.reserve(CsvWriter::kMaxReserve);
+    char* at = out.beginRow();
     at = digits::decimal(at, tapeId);
     *at++ = ',';
-    out.commit(at);
-    writeQuotedField(out, tapeLabel, kTapeLabelLength);
-    at = out.reserve(CsvWriter::kMaxReserve);
+    at = out.quoted<kEncoding>(at, tapeLabel);
     *at++ = ',';
     at = digits::decimal(at, prog.uniqueId);
     *at++ = ',';
@@ -190,16 +186,14 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
         at = putLength(at);
         *at++ = ',';
         *at++ = ',';
-        out.commit(at);
-        out.write('\n');
+        out.endRow(CsvWriter::lineEnd(at));
         return data.size() > kTitleOffset;
     }
-    out.commit(at);
-    const std::size_t titleLength = writeQuotedField(out, bytesFrom(data, kTitleOffset), kWholeText);
+    std::size_t titleLength = 0;
+    at = out.quoted<kEncoding>(at, bytesFrom(data, kTitleOffset), &titleLength);
 
     const unsigned date = be16(data, kDateOffset);
     const unsigned year = (date >> 9) + 1904;
-    at = out.reserve(CsvWriter::kMaxReserve);
     *at++ = ',';
     if ((flags & kSeenFlag) != 0) *at++ = 'X';
     *at++ = ',';
@@ -212,18 +206,18 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
     *at++ = '-';
     at = digits::twoDigits(at, date & 0x1F);
     *at++ = ',';
-    out.commit(putLength(at));
-
-    out.writePrepared(categories[prog.categoryIndex()]);
-    out.write(',');
+    at = putLength(at);
+    at = categories.put(at, prog.categoryIndex());
+    *at++ = ',';
     // The rating as one character counted up from '0'; the byte wraps past 255.
     const std::uint8_t rating = data[kRatingOffset];
-    out.write(rating > 0 ? static_cast<char>(static_cast<unsigned char>('0' + rating)) : '-');
-    out.write(',');
+    at = CsvWriter::byte<kEncoding>(at, rating > 0 ? static_cast<char>(static_cast<unsigned char>('0' + rating)) : '-');
+    *at++ = ',';
     // The note starts behind the title's NUL; a title running to the end of the record has none.
     const std::size_t noteOffset = kTitleOffset + titleLength + 1;
-    const std::size_t noteLength = writeQuotedField(out, bytesFrom(data, noteOffset), kWholeText);
-    out.write('\n');
+    std::size_t noteLength = 0;
+    at = out.quoted<kEncoding>(at, bytesFrom(data, noteOffset), &noteLength);
+    out.endRow(CsvWriter::lineEnd(at));
     return noteOffset + noteLength < data.size();
 }
 
@@ -252,8 +246,7 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
             // Each tape passed asks for the label of one further ahead.
             while (tape != tapes.end() && *tape >> 16 < tapeId) {
                 ++tape;
-                askAhead(tapesDb, tapes, static_cast<std::size_t>(tape - tapes.begin()),
-                         kTapeLabelOffset + std::size_t{kTapeLabelLength});
+                askAhead(tapesDb, tapes, static_cast<std::size_t>(tape - tapes.begin()), kTapeLabelEnd);
             }
             currentTape = tapeId;
             // A tape whose record could not be read at all (salvage only) is
@@ -263,13 +256,16 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
             if (listed) tapeRecord = tapesDb.entry(*tape & kFileIndexMask);
             tapeFound = listed && !tapeRecord.skipped;
             if (!tapeFound && damage == nullptr) fatalCheck("no matching tape for record");
-            label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
+            label = tapeLabel(tapeRecord);
             if (!tapeFound) {
                 missing = "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label";
             }
         }
         if (!tapeFound) damage->alterRecord(key & kFileIndexMask, prog.uniqueId, missing);
-        reportUnended(progsDb, prog, key & kFileIndexMask, writeProgRow(prog, tapeId, label, categories, out), damage);
+        const bool textsEnded = out.encoding() == CsvEncoding::Utf8
+                                    ? writeProgRow<CsvEncoding::Utf8>(prog, tapeId, label, categories, out)
+                                    : writeProgRow<CsvEncoding::Palm>(prog, tapeId, label, categories, out);
+        reportUnended(progsDb, prog, key & kFileIndexMask, textsEnded, damage);
     }
     out.write('\n');
     return static_cast<int>(progs.size());

@@ -20,39 +20,39 @@ constexpr std::string_view kHeaderLine = "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\n";
 
 constexpr std::uint8_t kTapeKind = 0xA0;
 constexpr std::size_t kLabelOffset = 2;
-constexpr int kLabelLength = 16;
+constexpr std::size_t kLabelLength = 16;
+static_assert(kLabelOffset + kLabelLength == kTapeLabelEnd);
 constexpr std::size_t kLengthOffset = 18;
 constexpr std::size_t kNoteOffset = 35;
 // The fixed fields end with the length; the note may be missing altogether.
 constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 
 // Writes the row of a tape; returns whether its note ends inside the record.
+template <CsvEncoding kEncoding>
 bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
     const auto data = tape.data;
-    char* at = out.reserve(CsvWriter::kMaxReserve);
+    char* at = out.beginRow();
     at = digits::decimal(at, tape.uniqueId);
     *at++ = ',';
-    out.commit(at);
-    writeQuotedField(out, bytesFrom(data, kLabelOffset), kLabelLength);
-
+    at = out.quoted<kEncoding>(at, tapeLabel(tape));
     // Seconds that do not make a whole minute are dropped.
     const unsigned seconds = be16(data, kLengthOffset);
-    at = out.reserve(CsvWriter::kMaxReserve);
     *at++ = ',';
     at = digits::decimal(at, seconds / 3600);
     *at++ = ':';
     at = digits::twoDigits(at, seconds / 60 % 60);
     *at++ = ',';
-    out.commit(at);
-
-    out.writePrepared(categories[tape.categoryIndex()]);
-    out.write(',');
-    const std::size_t noteLength = writeQuotedField(out, bytesFrom(data, kNoteOffset), kWholeText);
-    out.write('\n');
+    at = categories.put(at, tape.categoryIndex());
+    *at++ = ',';
+    std::size_t noteLength = 0;
+    at = out.quoted<kEncoding>(at, bytesFrom(data, kNoteOffset), &noteLength);
+    out.endRow(CsvWriter::lineEnd(at));
     return kNoteOffset + noteLength < data.size();
 }
 
 }  // namespace
+
+std::string_view tapeLabel(const RecordEntry& tape) { return bytesFrom(tape.data, kLabelOffset).substr(0, kLabelLength); }
 
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
@@ -69,7 +69,10 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
             damage->skipRecord(i, entry.uniqueId, "too short for a tape record");
             continue;
         case RecordFit::Whole:
-            reportUnended(tapesDb, entry, i, writeTapeRow(entry, categories, out), damage);
+            reportUnended(tapesDb, entry, i,
+                          out.encoding() == CsvEncoding::Utf8 ? writeTapeRow<CsvEncoding::Utf8>(entry, categories, out)
+                                                              : writeTapeRow<CsvEncoding::Palm>(entry, categories, out),
+                          damage);
             break;
         }
         ++rows;

@@ -13,20 +13,18 @@ using namespace std::string_view_literals;
 TEST(WriteQuotedField, FollowsTheCsvRules) {
     const struct {
         std::string_view text;
-        int maxLength;
         std::string_view expected;  // and the fault the row guards against
     } cases[] = {
-        {"", kWholeText, R"("")"},                            // nothing written for an empty text
-        {std::string_view(), kWholeText, R"("")"},            // an empty text without an address
-        {"\"\"x\"", kWholeText, R"("""""x""")"},              // quotes at the start, side by side, at the end
-        {"0123456789ABCDEFGH", 16, R"("0123456789ABCDEF")"},  // cut one byte off or on
-        {"short\0tail"sv, 16, R"("short")"},                  // the NUL before the limit ignored
-        {"a\nb\r\nc\r", kWholeText, "\"a\r\nb\r\r\nc\r\""},   // LF not written as CR LF, CR changed
-        {"caf\xE9,\x81\xFF", kWholeText, "\"caf\xE9,\x81\xFF\""},  // bytes translated
+        {"", R"("")"},                                  // nothing written for an empty text
+        {std::string_view(), R"("")"},                  // an empty text without an address
+        {"\"\"x\"", R"("""""x""")"},                    // quotes at the start, side by side, at the end
+        {"short\0tail"sv, R"("short")"},                // the NUL ignored
+        {"a\nb\r\nc\r", "\"a\r\nb\r\r\nc\r\""},         // LF not written as CR LF, CR changed
+        {"caf\xE9,\x81\xFF", "\"caf\xE9,\x81\xFF\""},  // bytes translated
     };
     for (const auto& c : cases) {
         CsvWriter out;
-        writeQuotedField(out, c.text, c.maxLength);
+        out.writeQuoted(c.text);
         EXPECT_EQ(out.pending(), c.expected) << c.text;
     }
 }
@@ -53,7 +51,7 @@ TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
                         const std::string field =
                             '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
                         expected += encoding == CsvEncoding::Utf8 ? test::palmToUtf8(field) : field;
-                        ASSERT_EQ(writeQuotedField(out, text, kWholeText), taken.size()) << text;
+                        ASSERT_EQ(out.writeQuoted(text), taken.size()) << text;
                     }
                 }
             }
@@ -85,11 +83,11 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
             return encoding == CsvEncoding::Utf8 ? test::palmToUtf8(palm) : palm;
         };
         CsvWriter out(encoding);
-        writeQuotedField(out, all, kWholeText);
+        out.writeQuoted(all);
         EXPECT_EQ(out.pending(), expected(field));
         EXPECT_EQ(out.prepareQuoted(all), expected(field));
         CsvWriter large(encoding);
-        writeQuotedField(large, huge, kWholeText);
+        large.writeQuoted(huge);
         const std::string text = large.pending();
         EXPECT_TRUE(text == expected('"' + test::replaceAll(test::replaceAll(huge, "\"", "\"\""), "\n", "\r\n") + '"'));
     }
@@ -98,11 +96,23 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
     CsvWriter edge(CsvEncoding::Utf8);
     const std::string lead(65536 - 150, '.'), tail(100000, 't');
     edge.write(lead);
-    writeQuotedField(edge, std::string(60, '\x80'), kWholeText);
-    writeQuotedField(edge, tail, kWholeText);
+    edge.writeQuoted(std::string(60, '\x80'));
+    edge.writeQuoted(tail);
     std::string euros;
     for (int i = 0; i < 60; ++i) euros += "€";
     EXPECT_TRUE(edge.pending() == lead + '"' + euros + "\"\"" + tail + '"');
+}
+
+// Numbers are written by digit pairs, up to 99 by one pair, up to eight
+// digits all at once: every length on either side of each of those ways.
+TEST(Digits, WritesEveryLengthOfNumberAsItsDecimalText) {
+    std::vector<unsigned> numbers = {0, std::numeric_limits<unsigned>::max()};
+    for (unsigned power = 10; power <= 1000000000; power *= 10) numbers.insert(numbers.end(), {power - 1, power, power + 1});
+    for (const unsigned number : numbers) {
+        std::array<char, 20> room{};
+        const char* const end = digits::decimal(room.data(), number);
+        EXPECT_EQ(std::string(room.data(), static_cast<std::size_t>(end - room.data())), std::to_string(number));
+    }
 }
 
 }  // namespace
