@@ -20,6 +20,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -51,16 +52,16 @@ constexpr std::array<std::string_view, 4> kSpeedNames = {"SP", "LP", "EP", "??"}
 // sorts compare plain integers. A database holds at most 65535 records, so a
 // record's place in its file fits in the low 16 bits.
 constexpr std::uint64_t kFileIndexMask = 0xFFFF;
-using Keys = LargeVector<std::uint64_t>;
+using Keys = std::span<std::uint64_t>;
 
 // Sorts keys whose low 16 bits, the place in the file, rise already (they are
 // taken in file order): a stable radix sort of the bits above, a byte at a
 // time from the lowest, leaves keys equal there in file order. A byte that
 // all keys share takes no pass, so the usual IDs of three bytes and orders
-// below 256 take four passes; `scratch` lends room for the passes. Linear,
-// whatever the order of the records, where a comparison sort of keys in
-// random order takes four times as long.
-void sortKeys(Keys& keys, Keys& scratch) {
+// below 256 take four passes; `scratch`, at least as long, lends room for
+// the passes. Linear, whatever the order of the records, where a comparison
+// sort of keys in random order takes four times as long.
+void sortKeys(Keys keys, Keys scratch) {
     constexpr unsigned kSortedBits = 16;
     constexpr unsigned kDigits = (64 - kSortedBits) / 8;
     if (keys.empty()) return;
@@ -68,23 +69,25 @@ void sortKeys(Keys& keys, Keys& scratch) {
     for (const std::uint64_t key : keys) {
         for (unsigned digit = 0; digit < kDigits; ++digit) ++counts[digit][key >> (kSortedBits + 8 * digit) & 0xFF];
     }
-    scratch.resize(keys.size());
+    Keys from = keys;
+    Keys to = scratch.first(keys.size());
     for (unsigned digit = 0; digit < kDigits; ++digit) {
         auto& starts = counts[digit];
         const unsigned shift = kSortedBits + 8 * digit;
         if (starts[keys.front() >> shift & 0xFF] == keys.size()) continue;
         std::uint32_t start = 0;
         for (std::uint32_t& count : starts) start += std::exchange(count, start);
-        for (const std::uint64_t key : keys) scratch[starts[key >> shift & 0xFF]++] = key;
-        keys.swap(scratch);
+        for (const std::uint64_t key : from) to[starts[key >> shift & 0xFF]++] = key;
+        std::swap(from, to);
     }
+    if (from.data() != keys.data()) std::copy(from.begin(), from.end(), keys.begin());
 }
 
 // A programme's place in the list: by tape ID (bits 63-32), then by its order
-// on the tape (bits 31-16), then by its place in the file (bits 15-0).
-Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys& scratch) {
-    Keys progs;
-    progs.reserve(progsDb.recordCount());
+// on the tape (bits 31-16), then by its place in the file (bits 15-0). The
+// keys of the programmes are put in `room`, one for each record at most.
+Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys room, Keys scratch) {
+    std::size_t count = 0;
     for (std::size_t i = 0; i < progsDb.recordCount(); ++i) {
         const RecordEntry entry = progsDb.entry(i);
         switch (fitOf(entry, kProgKind, kMinimumSize)) {
@@ -96,11 +99,12 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys& scratch) {
             damage->skipRecord(i, entry.uniqueId, "too short for a programme record");
             continue;
         case RecordFit::Whole:
-            progs.push_back(std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32 |
-                            std::uint64_t{be16(entry.data, kOrderOffset)} << 16 | i);
+            room[count++] = std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32 |
+                            std::uint64_t{be16(entry.data, kOrderOffset)} << 16 | i;
             break;
         }
     }
+    const Keys progs = room.first(count);
     sortKeys(progs, scratch);
     return progs;
 }
@@ -110,13 +114,14 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys& scratch) {
 // its tape ID, whatever its kind or length and whatever a salvage run reports
 // of it, so that salvage gives each intact programme the label a default run
 // gives it. (A default run never gets here with a tape too short for its
-// label: the tape list has ended it.)
-Keys tapesByUniqueId(const PalmDB& tapesDb, Keys& scratch) {
-    Keys tapes;
-    tapes.reserve(tapesDb.recordCount());
+// label: the tape list has ended it.) The keys are put in `room`, one for
+// each record.
+Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch) {
+    std::size_t count = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
-        tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
+        room[count++] = std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i;
     }
+    const Keys tapes = room.first(count);
     // A handheld hands out rising IDs, so the list is often in order already.
     if (!std::is_sorted(tapes.begin(), tapes.end())) sortKeys(tapes, scratch);
     return tapes;
@@ -139,7 +144,8 @@ Keys tapesByUniqueId(const PalmDB& tapesDb, Keys& scratch) {
 // ahead, when the entry has come, the first and the last of its first
 // `reach` bytes (most records span two cache lines).
 constexpr std::size_t kAhead = 8;
-[[gnu::always_inline]] inline void askAhead(const PalmDB& db, const Keys& keys, std::size_t at, std::size_t reach) {
+[[gnu::always_inline]] inline void askAhead(const PalmDB& db, std::span<const std::uint64_t> keys, std::size_t at,
+                                            std::size_t reach) {
     if (at + 2 * kAhead < keys.size()) {
         prefetch(&db.recordList()[(keys[at + 2 * kAhead] & kFileIndexMask) * PalmDB::kEntrySize]);
     }
@@ -225,9 +231,14 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
 
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);
-    Keys scratch;
-    const Keys progs = sortedProgs(progsDb, damage, scratch);
-    const Keys tapes = tapesByUniqueId(tapesDb, scratch);
+    // The keys of both lists, and room to sort them in, in one block of
+    // memory: for the largest catalogue one huge page (LargeBlocks.h), not three.
+    const std::size_t progCount = progsDb.recordCount();
+    const std::size_t tapeCount = tapesDb.recordCount();
+    LargeVector<std::uint64_t> block(progCount + tapeCount + std::max(progCount, tapeCount));
+    const Keys scratch = Keys(block).subspan(progCount + tapeCount);
+    const Keys progs = sortedProgs(progsDb, damage, Keys(block).first(progCount), scratch);
+    const Keys tapes = tapesByUniqueId(tapesDb, Keys(block).subspan(progCount, tapeCount), scratch);
     const CategoryFields categories(progsDb.appInfo(), out);
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
