@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Micro-benchmarks of the conversion's hot paths on the "typical" and
-// "scattered" catalogues, held in memory: reading a database image, writing
+// Micro-benchmarks of the conversion's hot paths on the "typical",
+// "scattered" and "random" catalogues, held in memory: reading a database image, writing
 // each CSV list, and the quoted-field writer alone. The CSV text goes through
 // the tool's own buffered writer into /dev/null, so the file system adds
 // nothing but the write calls.
@@ -27,7 +27,8 @@ using reelport::PalmDB;
 const reelport::bench::Catalogue& catalogue(std::string_view shape) {
     static const auto typical = reelport::bench::makeCatalogue(*reelport::bench::namedShape("typical"));
     static const auto scattered = reelport::bench::makeCatalogue(*reelport::bench::namedShape("scattered"));
-    return shape == "typical" ? typical : scattered;
+    static const auto random = reelport::bench::makeCatalogue(*reelport::bench::namedShape("random"));
+    return shape == "typical" ? typical : shape == "scattered" ? scattered : random;
 }
 
 PalmDB loaded(const reelport::Bytes& image) {
@@ -99,6 +100,7 @@ BENCHMARK_CAPTURE(tapeList, typical, "typical");
 BENCHMARK_CAPTURE(tapeList, scattered, "scattered");
 BENCHMARK_CAPTURE(progList, typical, "typical");
 BENCHMARK_CAPTURE(progList, scattered, "scattered");
+BENCHMARK_CAPTURE(progList, random, "random");
 BENCHMARK_CAPTURE(quotedField, plain, std::string_view("The Empire Strikes Back, Part 2 of 3"));
 BENCHMARK_CAPTURE(quotedField, quotes_and_lines, std::string_view("Label says \"Tierfilme\"\nsecond line"));
 

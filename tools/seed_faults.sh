@@ -249,12 +249,12 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | a programme record of exactly 18 bytes reads its title's first byte past the record
 - data.size() <= kTitleOffset ||
 + data.size() < kTitleOffset ||
-@ src/ProgExport.cpp | radix sort: the highest byte of the keys, of tape IDs past 24 bits, not sorted
-- kDigits = (64 - kSortedBits) / 8;
-+ kDigits = (56 - kSortedBits) / 8;
-@ src/ProgExport.cpp | radix sort: a byte that all keys but one share takes no pass
-- if (starts[keys.front() >> shift & 0xFF] == keys.size()) continue;
-+ if (starts[keys.front() >> shift & 0xFF] + 1 >= keys.size()) continue;
+@ src/ProgExport.cpp | radix sort: the highest digit of the keys (bits 20-31 of a tape ID) not sorted
+- kDigits = (64 - kSortedBits) / kDigitBits;
++ kDigits = (52 - kSortedBits) / kDigitBits;
+@ src/ProgExport.cpp | radix sort: a digit that all keys but one share takes no pass
+- if (count(digit, keys.front()) == keys.size()) continue;
++ if (count(digit, keys.front()) + 1 >= keys.size()) continue;
 @ src/ProgExport.cpp | programmes sorted by the low 24 bits of their tape ID
 - std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32
 + std::uint64_t{be32(entry.data, kTapeIdOffset) & 0xFFFFFF} << 32
