@@ -108,18 +108,23 @@ public:
         entry.offset = be32(bytes);
         entry.attributes = bytes[4];
         entry.uniqueId = be24(bytes + 5);
+        entry.skipped = !recordEnds_.empty() && recordEnds_[index] == kSkipped;
+        entry.data = data(index);
+        return entry;
+    }
+    // The bytes of one record alone: entry(index).data.
+    std::span<const std::uint8_t> data(std::size_t index) const {
+        const std::uint8_t* const bytes = recordList_.data() + index * kEntrySize;
+        const std::size_t offset = be32(bytes);
         // Each record runs up to the next one, the last to the end of the file;
         // in a salvaged database, to the next one in the file.
         std::size_t end = 0;
         if (recordEnds_.empty()) {
             end = index + 1 < recordCount_ ? be32(bytes + kEntrySize) : image_.size();
         } else if ((end = static_cast<std::size_t>(recordEnds_[index])) == kSkipped) {  // an end within the image
-            entry.skipped = true;
-            return entry;
+            return {};
         }
-
-        entry.data = image_.subspan(entry.offset, end - entry.offset);
-        return entry;
+        return image_.subspan(offset, end - offset);
     }
 
     // Whether `read` or `load` had to salvage the database: its layout is damaged.

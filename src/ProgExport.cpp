@@ -158,7 +158,7 @@ constexpr std::size_t kAhead = 8;
         prefetch(&db.recordList()[(keys[at + 2 * kAhead] & kFileIndexMask) * PalmDB::kEntrySize]);
     }
     if (at + kAhead < keys.size()) {
-        const auto data = db.entry(keys[at + kAhead] & kFileIndexMask).data;
+        const auto data = db.data(keys[at + kAhead] & kFileIndexMask);
         if (!data.empty()) {
             prefetch(data.data());
             prefetch(&data[std::min(data.size(), reach) - 1]);
