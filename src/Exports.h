@@ -32,9 +32,9 @@ void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& ta
 // with a fatal check; in a salvage run (with `damage`) the record is skipped,
 // the programme written with an empty tape label, and both are reported.
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
-// The label of a tape: at most 16 bytes, up to a NUL, which the record's
-// bytes up to kTapeLabelEnd hold (a record too short holds fewer or none).
-inline constexpr std::size_t kTapeLabelEnd = 18;
+// The label of a tape: at most kTapeLabelSize bytes, up to a NUL (a record
+// too short holds fewer or none).
+inline constexpr std::size_t kTapeLabelSize = 16;
 std::string_view tapeLabel(const RecordEntry& tape);
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 // writeProgList as the RowWriter of an export, looking tapes up in `tapesDb`.

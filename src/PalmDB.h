@@ -108,10 +108,12 @@ public:
         entry.offset = be32(bytes);
         entry.attributes = bytes[4];
         entry.uniqueId = be24(bytes + 5);
-        entry.skipped = !recordEnds_.empty() && recordEnds_[index] == kSkipped;
+        entry.skipped = skipped(index);
         entry.data = data(index);
         return entry;
     }
+    // Whether a record of a salvaged database could not be read: entry(index).skipped.
+    bool skipped(std::size_t index) const { return !recordEnds_.empty() && recordEnds_[index] == kSkipped; }
     // The bytes of one record alone: entry(index).data.
     std::span<const std::uint8_t> data(std::size_t index) const {
         const std::uint8_t* const bytes = recordList_.data() + index * kEntrySize;

@@ -124,10 +124,20 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys room, Keys sc
 // gives it. (A default run never gets here with a tape too short for its
 // label: the tape list has ended it.) The keys are put in `room`, one for
 // each record.
-Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch) {
+//
+// Their labels are copied on the way into `labels`, kLabelSlot bytes for
+// each record, the unused ones left as they are, NUL: the programme rows
+// then take a tape's label from a table of 1 MiB, which the processor's
+// caches hold, not from the tape record, which in a catalogue kept in any
+// order lies anywhere in the file.
+constexpr std::size_t kLabelSlot = kTapeLabelSize;
+Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch, std::span<char> labels) {
     std::size_t count = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
-        room[count++] = std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i;
+        const RecordEntry entry = tapesDb.entry(i);
+        room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
+        const std::string_view label = tapeLabel(entry);
+        std::copy(label.begin(), label.end(), labels.begin() + static_cast<std::ptrdiff_t>(i * kLabelSlot));
     }
     const Keys tapes = room.first(count);
     // A handheld hands out rising IDs, so the list is often in order already.
@@ -151,7 +161,7 @@ Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch) {
 // use: its entry in the record list 2 * kAhead keys ahead, then, kAhead keys
 // ahead, when the entry has come, the first and the last of its first
 // `reach` bytes (most records span two cache lines).
-constexpr std::size_t kAhead = 8;
+constexpr std::size_t kAhead = 16;
 [[gnu::always_inline]] inline void askAhead(const PalmDB& db, std::span<const std::uint64_t> keys, std::size_t at,
                                             std::size_t reach) {
     if (at + 2 * kAhead < keys.size()) {
@@ -241,12 +251,17 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     out.write(kHeaderLine);
     // The keys of both lists, and room to sort them in, in one block of
     // memory: for the largest catalogue one huge page (LargeBlocks.h), not four.
+    // The tapes' labels follow, in words of the block's (all NUL to start with).
     const std::size_t progCount = progsDb.recordCount();
     const std::size_t tapeCount = tapesDb.recordCount();
-    LargeVector<std::uint64_t> block(progCount + tapeCount + std::max(progCount, tapeCount) + kSortRoom);
-    const Keys scratch = Keys(block).subspan(progCount + tapeCount);
+    const std::size_t sortRoom = std::max(progCount, tapeCount) + kSortRoom;
+    constexpr std::size_t kLabelWords = kLabelSlot / sizeof(std::uint64_t);
+    LargeVector<std::uint64_t> block(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
+    const Keys scratch = Keys(block).subspan(progCount + tapeCount, sortRoom);
+    const std::span<char> labels(reinterpret_cast<char*>(block.data() + progCount + tapeCount + sortRoom),
+                                 kLabelSlot * tapeCount);
     const Keys progs = sortedProgs(progsDb, damage, Keys(block).first(progCount), scratch);
-    const Keys tapes = tapesByUniqueId(tapesDb, Keys(block).subspan(progCount, tapeCount), scratch);
+    const Keys tapes = tapesByUniqueId(tapesDb, Keys(block).subspan(progCount, tapeCount), scratch, labels);
     const CategoryFields categories(progsDb.appInfo(), out);
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
@@ -262,20 +277,16 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
         const auto tapeId = static_cast<std::uint32_t>(key >> 32);
         const RecordEntry prog = progsDb.entry(key & kFileIndexMask);
         if (currentTape != tapeId) {
-            // Each tape passed asks for the label of one further ahead.
-            while (tape != tapes.end() && *tape >> 16 < tapeId) {
-                ++tape;
-                askAhead(tapesDb, tapes, static_cast<std::size_t>(tape - tapes.begin()), kTapeLabelEnd);
-            }
+            while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
             currentTape = tapeId;
             // A tape whose record could not be read at all (salvage only) is
             // missing: no later record of the same ID stands in for it.
             const bool listed = tape != tapes.end() && *tape >> 16 == tapeId;
-            RecordEntry tapeRecord;  // none listed: no bytes, no label
-            if (listed) tapeRecord = tapesDb.entry(*tape & kFileIndexMask);
-            tapeFound = listed && !tapeRecord.skipped;
+            tapeFound = listed && !tapesDb.skipped(*tape & kFileIndexMask);
             if (!tapeFound && damage == nullptr) fatalCheck("no matching tape for record");
-            label = tapeLabel(tapeRecord);
+            // Its label: that of the record listed, none when it could not be read.
+            label = listed ? std::string_view(&labels[(*tape & kFileIndexMask) * kLabelSlot], kLabelSlot)
+                           : std::string_view();
             if (!tapeFound) {
                 missing = "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label";
             }

@@ -20,8 +20,6 @@ constexpr std::string_view kHeaderLine = "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\n";
 
 constexpr std::uint8_t kTapeKind = 0xA0;
 constexpr std::size_t kLabelOffset = 2;
-constexpr std::size_t kLabelLength = 16;
-static_assert(kLabelOffset + kLabelLength == kTapeLabelEnd);
 constexpr std::size_t kLengthOffset = 18;
 constexpr std::size_t kNoteOffset = 35;
 // The fixed fields end with the length; the note may be missing altogether.
@@ -52,7 +50,7 @@ bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
 }  // namespace
 
-std::string_view tapeLabel(const RecordEntry& tape) { return bytesFrom(tape.data, kLabelOffset).substr(0, kLabelLength); }
+std::string_view tapeLabel(const RecordEntry& tape) { return bytesFrom(tape.data, kLabelOffset).substr(0, kTapeLabelSize); }
 
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
     out.write(kHeaderLine);

@@ -178,8 +178,8 @@ faults=$(cat <<'EOF'
 - prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
 + prepared.resize(static_cast<std::size_t>(end - prepared.data()));
 @ src/TapeExport.cpp | tape label cut one byte too long
-- .substr(0, kLabelLength);
-+ .substr(0, kLabelLength + 1);
+- .substr(0, kTapeLabelSize);
++ .substr(0, kTapeLabelSize + 1);
 @ src/ExportFrame.cpp | a directory ending in a separator gets a second one
 - return !directory.empty() && directoryPartLength(directory) == directory.size();
 + return false;
@@ -279,8 +279,8 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | prefetch hint dropped (performance only)
 - __builtin_prefetch(address);
 + (void)address;
-@ src/ProgExport.cpp | prefetching one row ahead instead of eight (performance only)
-- kAhead = 8;
+@ src/ProgExport.cpp | prefetching one row ahead instead of sixteen (performance only)
+- kAhead = 16;
 + kAhead = 1;
 @ src/Failure.cpp | fatal-check line changed
 - text += " (at ";
