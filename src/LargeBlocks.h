@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <new>
+#include <span>
 #include <vector>
 
 #ifdef __linux__
@@ -62,5 +63,23 @@ private:
 // A vector whose storage comes from LargeBlockAllocator.
 template <typename T>
 using LargeVector = std::vector<T, LargeBlockAllocator<T>>;
+
+// `count` objects of a trivial type from LargeBlockAllocator, left as the
+// memory comes (where every one is written before it is read, filling them
+// first would only cost time), given back at the end of its life.
+template <typename T>
+class LargeBuffer {
+public:
+    explicit LargeBuffer(std::size_t count) : data_(LargeBlockAllocator<T>().allocate(count)), count_(count) {}
+    ~LargeBuffer() { LargeBlockAllocator<T>().deallocate(data_, count_); }
+    LargeBuffer(const LargeBuffer&) = delete;
+    LargeBuffer& operator=(const LargeBuffer&) = delete;
+
+    std::span<T> span() const { return {data_, count_}; }
+
+private:
+    T* data_;
+    std::size_t count_;
+};
 
 }  // namespace reelport

@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <span>
 #include <utility>
@@ -125,8 +126,9 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport* damage, Keys room, Keys sc
 // label: the tape list has ended it.) The keys are put in `room`, one for
 // each record.
 //
-// Their labels are copied on the way into `labels`, kLabelSlot bytes for
-// each record, the unused ones left as they are, NUL: the programme rows
+// Their labels are copied on the way into `labels`, a slot of kLabelSlot
+// bytes for each record, filled up with NUL behind a shorter one (whose
+// record ends before 16 bytes of label): the programme rows
 // then take a tape's label from a table of 1 MiB, which the processor's
 // caches hold, not from the tape record, which in a catalogue kept in any
 // order lies anywhere in the file.
@@ -137,7 +139,12 @@ Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch, std::span<c
         const RecordEntry entry = tapesDb.entry(i);
         room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
         const std::string_view label = tapeLabel(entry);
-        std::copy(label.begin(), label.end(), labels.begin() + static_cast<std::ptrdiff_t>(i * kLabelSlot));
+        char* const slot = &labels[i * kLabelSlot];
+        if (label.size() == kLabelSlot) {
+            std::memcpy(slot, label.data(), kLabelSlot);
+        } else {
+            std::fill(std::copy(label.begin(), label.end(), slot), slot + kLabelSlot, '\0');
+        }
     }
     const Keys tapes = room.first(count);
     // A handheld hands out rising IDs, so the list is often in order already.
@@ -251,17 +258,18 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     out.write(kHeaderLine);
     // The keys of both lists, and room to sort them in, in one block of
     // memory: for the largest catalogue one huge page (LargeBlocks.h), not four.
-    // The tapes' labels follow, in words of the block's (all NUL to start with).
+    // The tapes' labels follow, in words of the block's.
     const std::size_t progCount = progsDb.recordCount();
     const std::size_t tapeCount = tapesDb.recordCount();
     const std::size_t sortRoom = std::max(progCount, tapeCount) + kSortRoom;
     constexpr std::size_t kLabelWords = kLabelSlot / sizeof(std::uint64_t);
-    LargeVector<std::uint64_t> block(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
-    const Keys scratch = Keys(block).subspan(progCount + tapeCount, sortRoom);
+    const LargeBuffer<std::uint64_t> buffer(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
+    const Keys block = buffer.span();
+    const Keys scratch = block.subspan(progCount + tapeCount, sortRoom);
     const std::span<char> labels(reinterpret_cast<char*>(block.data() + progCount + tapeCount + sortRoom),
                                  kLabelSlot * tapeCount);
-    const Keys progs = sortedProgs(progsDb, damage, Keys(block).first(progCount), scratch);
-    const Keys tapes = tapesByUniqueId(tapesDb, Keys(block).subspan(progCount, tapeCount), scratch, labels);
+    const Keys progs = sortedProgs(progsDb, damage, block.first(progCount), scratch);
+    const Keys tapes = tapesByUniqueId(tapesDb, block.subspan(progCount, tapeCount), scratch, labels);
     const CategoryFields categories(progsDb.appInfo(), out);
 
     // Both lists are in rising tape ID: one walk through the tapes finds them
@@ -277,7 +285,13 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
         const auto tapeId = static_cast<std::uint32_t>(key >> 32);
         const RecordEntry prog = progsDb.entry(key & kFileIndexMask);
         if (currentTape != tapeId) {
-            while (tape != tapes.end() && *tape >> 16 < tapeId) ++tape;
+            // Each tape passed asks for the label of one further ahead.
+            while (tape != tapes.end() && *tape >> 16 < tapeId) {
+                if (tapes.end() - tape > static_cast<std::ptrdiff_t>(kAhead)) {
+                    prefetch(&labels[(tape[kAhead] & kFileIndexMask) * kLabelSlot]);
+                }
+                ++tape;
+            }
             currentTape = tapeId;
             // A tape whose record could not be read at all (salvage only) is
             // missing: no later record of the same ID stands in for it.

@@ -270,6 +270,9 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | salvage: a tape whose record cannot be read is not reported missing
 - tapeFound = listed && !tapeRecord.skipped;
 + tapeFound = listed;
+@ src/ProgExport.cpp | the slot of a label shorter than 16 bytes not filled up with NUL
+- std::fill(std::copy(label.begin(), label.end(), slot), slot + kLabelSlot, '\0');
++ std::copy(label.begin(), label.end(), slot);
 @ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
 - label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
 + if (tapeFound) label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
