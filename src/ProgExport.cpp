@@ -258,16 +258,15 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
     out.write(kHeaderLine);
     // The keys of both lists, and room to sort them in, in one block of
     // memory: for the largest catalogue one huge page (LargeBlocks.h), not four.
-    // The tapes' labels follow, in words of the block's.
+    // The tapes' labels come first, in words of the block's.
     const std::size_t progCount = progsDb.recordCount();
     const std::size_t tapeCount = tapesDb.recordCount();
     const std::size_t sortRoom = std::max(progCount, tapeCount) + kSortRoom;
     constexpr std::size_t kLabelWords = kLabelSlot / sizeof(std::uint64_t);
     const LargeBuffer<std::uint64_t> buffer(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
-    const Keys block = buffer.span();
+    const std::span<char> labels(reinterpret_cast<char*>(buffer.span().data()), kLabelSlot * tapeCount);
+    const Keys block = buffer.span().subspan(kLabelWords * tapeCount);
     const Keys scratch = block.subspan(progCount + tapeCount, sortRoom);
-    const std::span<char> labels(reinterpret_cast<char*>(block.data() + progCount + tapeCount + sortRoom),
-                                 kLabelSlot * tapeCount);
     const Keys progs = sortedProgs(progsDb, damage, block.first(progCount), scratch);
     const Keys tapes = tapesByUniqueId(tapesDb, block.subspan(progCount, tapeCount), scratch, labels);
     const CategoryFields categories(progsDb.appInfo(), out);

@@ -34,7 +34,8 @@ TEST(WriteQuotedField, FollowsTheCsvRules) {
 // line feed, in UTF-8 of a byte that changes there (and of the bytes that
 // differ from them in one bit only) against the edges of vectors and words,
 // in texts of every length up to two and a half vectors, across a block edge
-// too, must give what a plain byte-by-byte writer gives.
+// too, must give what a plain byte-by-byte writer gives; and each field leaves
+// room for the fixed parts of a row behind it, which fill that room here.
 TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
         for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
@@ -50,8 +51,14 @@ TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
                         const std::string taken = text.substr(0, text.find('\0'));
                         const std::string field =
                             '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
-                        expected += encoding == CsvEncoding::Utf8 ? test::palmToUtf8(field) : field;
-                        ASSERT_EQ(out.writeQuoted(text), taken.size()) << text;
+                        expected += (encoding == CsvEncoding::Utf8 ? test::palmToUtf8(field) : field) +
+                                    std::string(CsvWriter::kRowRoom, '-');
+                        std::size_t written = 0;
+                        char* const row = out.beginRow();
+                        char* const end = encoding == CsvEncoding::Utf8 ? out.quoted<CsvEncoding::Utf8>(row, text, &written)
+                                                                        : out.quoted<CsvEncoding::Palm>(row, text, &written);
+                        out.endRow(std::fill_n(end, CsvWriter::kRowRoom, '-'));
+                        ASSERT_EQ(written, taken.size()) << text;
                     }
                 }
             }
@@ -75,9 +82,11 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         utf8.write(text[0]);
         EXPECT_EQ(utf8.pending(), byte == '\n' ? "\r\n" : test::palmToUtf8(text));
     }
-    // A text of more than a block goes in pieces, each of which may triple.
+    // A text of more than a block goes in pieces, each of which may triple
+    // (every byte does, in the second).
     std::string huge;
     while (huge.size() < 200000) huge += all;
+    const std::string euros(100000, '\x80');
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
         const auto expected = [&](const std::string& palm) {
             return encoding == CsvEncoding::Utf8 ? test::palmToUtf8(palm) : palm;
@@ -86,10 +95,12 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         out.writeQuoted(all);
         EXPECT_EQ(out.pending(), expected(field));
         EXPECT_EQ(out.prepareQuoted(all), expected(field));
-        CsvWriter large(encoding);
-        large.writeQuoted(huge);
-        const std::string text = large.pending();
-        EXPECT_TRUE(text == expected('"' + test::replaceAll(test::replaceAll(huge, "\"", "\"\""), "\n", "\r\n") + '"'));
+        for (const std::string& text : {huge, euros}) {
+            CsvWriter large(encoding);
+            large.writeQuoted(text);
+            const std::string written = large.pending();
+            EXPECT_TRUE(written == expected('"' + test::replaceAll(test::replaceAll(text, "\"", "\"\""), "\n", "\r\n") + '"'));
+        }
     }
     // Three bytes for each of 60 bytes, with 150 bytes left in the block:
     // room for twice the text is not enough; then more than a block behind it.

@@ -134,9 +134,6 @@ faults=$(cat <<'EOF'
 @ src/CsvWriter.h | line end written as LF alone
 - if (c == '\n') *at++ = '\r';
 +
-@ src/CsvWriter.h | room check one byte short
-- if (size > kBufferSize - used_) emptyBuffer();
-+ if (size > kBufferSize - used_ + 1) emptyBuffer();
 @ src/CsvWriter.h | a number that is a power of ten loses a digit (>= made >)
 - estimate + (value >= kPowers[estimate])
 + estimate + (value > kPowers[estimate])
@@ -252,9 +249,12 @@ faults=$(cat <<'EOF'
 @ src/ProgExport.cpp | radix sort: the highest digit of the keys (bits 20-31 of a tape ID) not sorted
 - kDigits = (64 - kSortedBits) / kDigitBits;
 + kDigits = (52 - kSortedBits) / kDigitBits;
-@ src/ProgExport.cpp | radix sort: a digit that all keys but one share takes no pass
+@ src/ProgExport.cpp | radix sort: a digit that all keys share sorted all the same (performance only)
 - if (count(digit, keys.front()) == keys.size()) continue;
-+ if (count(digit, keys.front()) + 1 >= keys.size()) continue;
++
+@ src/ProgExport.cpp | radix sort: the place of the first key of each digit value counted from the value's own count
+- start += std::exchange(next, start);
++ start += next;
 @ src/ProgExport.cpp | programmes sorted by the low 24 bits of their tape ID
 - std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32
 + std::uint64_t{be32(entry.data, kTapeIdOffset) & 0xFFFFFF} << 32
