@@ -5,10 +5,21 @@
 #include "ExportFrame.h"
 #include "PalmDB.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace reelport {
+
+// What both exports read of a tape record (TapeExport.cpp shows its layout):
+// its label, at most 16 bytes up to a NUL (a record too short holds fewer or
+// none).
+inline constexpr std::size_t kTapeLabelOffset = 2;
+inline constexpr std::size_t kTapeLabelSize = 16;
+inline std::string_view tapeLabel(const RecordEntry& tape) {
+    return bytesFrom(tape.data, kTapeLabelOffset).substr(0, kTapeLabelSize);
+}
 
 // Reads "CinecaseTapes.PDB" in `directory` into `tapesDb` and writes
 // "CinecaseTapes.CSV" beside it: one row per tape record, in file order. With
@@ -32,10 +43,6 @@ void exportProgs(const std::string& directory, PalmDB& progsDb, const PalmDB& ta
 // with a fatal check; in a salvage run (with `damage`) the record is skipped,
 // the programme written with an empty tape label, and both are reported.
 int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
-// The label of a tape: at most kTapeLabelSize bytes, up to a NUL (a record
-// too short holds fewer or none).
-inline constexpr std::size_t kTapeLabelSize = 16;
-std::string_view tapeLabel(const RecordEntry& tape);
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage = nullptr);
 // writeProgList as the RowWriter of an export, looking tapes up in `tapesDb`.
 RowWriter progListWriter(const PalmDB& tapesDb);

@@ -252,25 +252,11 @@ bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_vie
     return noteOffset + noteLength < data.size();
 }
 
-}  // namespace
-
-int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
-    out.write(kHeaderLine);
-    // The keys of both lists, and room to sort them in, in one block of
-    // memory: for the largest catalogue one huge page (LargeBlocks.h), not four.
-    // The tapes' labels come first, in words of the block's.
-    const std::size_t progCount = progsDb.recordCount();
-    const std::size_t tapeCount = tapesDb.recordCount();
-    const std::size_t sortRoom = std::max(progCount, tapeCount) + kSortRoom;
-    constexpr std::size_t kLabelWords = kLabelSlot / sizeof(std::uint64_t);
-    const LargeBuffer<std::uint64_t> buffer(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
-    const std::span<char> labels(reinterpret_cast<char*>(buffer.span().data()), kLabelSlot * tapeCount);
-    const Keys block = buffer.span().subspan(kLabelWords * tapeCount);
-    const Keys scratch = block.subspan(progCount + tapeCount, sortRoom);
-    const Keys progs = sortedProgs(progsDb, damage, block.first(progCount), scratch);
-    const Keys tapes = tapesByUniqueId(tapesDb, block.subspan(progCount, tapeCount), scratch, labels);
-    const CategoryFields categories(progsDb.appInfo(), out);
-
+// The rows of the programmes in the order of their sorted keys, each with the
+// label of its tape; one loop for each encoding.
+template <CsvEncoding kEncoding>
+void writeProgRows(const PalmDB& progsDb, const PalmDB& tapesDb, Keys progs, Keys tapes, std::span<const char> labels,
+                   const CategoryFields& categories, CsvWriter& out, DamageReport* damage) {
     // Both lists are in rising tape ID: one walk through the tapes finds them
     // all, and a run of programmes on one tape shares its look-up.
     auto tape = tapes.begin();
@@ -305,10 +291,33 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, 
             }
         }
         if (!tapeFound) damage->alterRecord(key & kFileIndexMask, prog.uniqueId, missing);
-        const bool textsEnded = out.encoding() == CsvEncoding::Utf8
-                                    ? writeProgRow<CsvEncoding::Utf8>(prog, tapeId, label, categories, out)
-                                    : writeProgRow<CsvEncoding::Palm>(prog, tapeId, label, categories, out);
-        reportUnended(progsDb, prog, key & kFileIndexMask, textsEnded, damage);
+        reportUnended(progsDb, prog, key & kFileIndexMask, writeProgRow<kEncoding>(prog, tapeId, label, categories, out),
+                      damage);
+    }
+}
+
+}  // namespace
+
+int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
+    out.write(kHeaderLine);
+    // The keys of both lists, and room to sort them in, in one block of
+    // memory: for the largest catalogue one huge page (LargeBlocks.h), not four.
+    // The tapes' labels come first, in words of the block's.
+    const std::size_t progCount = progsDb.recordCount();
+    const std::size_t tapeCount = tapesDb.recordCount();
+    const std::size_t sortRoom = std::max(progCount, tapeCount) + kSortRoom;
+    constexpr std::size_t kLabelWords = kLabelSlot / sizeof(std::uint64_t);
+    const LargeBuffer<std::uint64_t> buffer(progCount + tapeCount + sortRoom + kLabelWords * tapeCount);
+    const std::span<char> labels(reinterpret_cast<char*>(buffer.span().data()), kLabelSlot * tapeCount);
+    const Keys block = buffer.span().subspan(kLabelWords * tapeCount);
+    const Keys scratch = block.subspan(progCount + tapeCount, sortRoom);
+    const Keys progs = sortedProgs(progsDb, damage, block.first(progCount), scratch);
+    const Keys tapes = tapesByUniqueId(tapesDb, block.subspan(progCount, tapeCount), scratch, labels);
+    const CategoryFields categories(progsDb.appInfo(), out);
+    if (out.encoding() == CsvEncoding::Utf8) {
+        writeProgRows<CsvEncoding::Utf8>(progsDb, tapesDb, progs, tapes, labels, categories, out, damage);
+    } else {
+        writeProgRows<CsvEncoding::Palm>(progsDb, tapesDb, progs, tapes, labels, categories, out, damage);
     }
     out.write('\n');
     return static_cast<int>(progs.size());

@@ -19,11 +19,12 @@ namespace {
 constexpr std::string_view kHeaderLine = "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\n";
 
 constexpr std::uint8_t kTapeKind = 0xA0;
-constexpr std::size_t kLabelOffset = 2;
 constexpr std::size_t kLengthOffset = 18;
 constexpr std::size_t kNoteOffset = 35;
 // The fixed fields end with the length; the note may be missing altogether.
 constexpr std::size_t kMinimumSize = kLengthOffset + 2;
+// The label (Exports.h) runs up to the length.
+static_assert(kTapeLabelOffset + kTapeLabelSize == kLengthOffset);
 
 // Writes the row of a tape; returns whether its note ends inside the record.
 template <CsvEncoding kEncoding>
@@ -50,11 +51,11 @@ bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, Csv
 
 }  // namespace
 
-std::string_view tapeLabel(const RecordEntry& tape) { return bytesFrom(tape.data, kLabelOffset).substr(0, kTapeLabelSize); }
+namespace {
 
-int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
-    out.write(kHeaderLine);
-    const CategoryFields categories(tapesDb.appInfo(), out);
+// The rows of the tapes, in file order; one loop for each encoding.
+template <CsvEncoding kEncoding>
+int writeTapeRows(const PalmDB& tapesDb, const CategoryFields& categories, CsvWriter& out, DamageReport* damage) {
     int rows = 0;
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
         const RecordEntry entry = tapesDb.entry(i);
@@ -67,14 +68,22 @@ int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
             damage->skipRecord(i, entry.uniqueId, "too short for a tape record");
             continue;
         case RecordFit::Whole:
-            reportUnended(tapesDb, entry, i,
-                          out.encoding() == CsvEncoding::Utf8 ? writeTapeRow<CsvEncoding::Utf8>(entry, categories, out)
-                                                              : writeTapeRow<CsvEncoding::Palm>(entry, categories, out),
-                          damage);
+            reportUnended(tapesDb, entry, i, writeTapeRow<kEncoding>(entry, categories, out), damage);
             break;
         }
         ++rows;
     }
+    return rows;
+}
+
+}  // namespace
+
+int writeTapeList(const PalmDB& tapesDb, CsvWriter& out, DamageReport* damage) {
+    out.write(kHeaderLine);
+    const CategoryFields categories(tapesDb.appInfo(), out);
+    const int rows = out.encoding() == CsvEncoding::Utf8
+                         ? writeTapeRows<CsvEncoding::Utf8>(tapesDb, categories, out, damage)
+                         : writeTapeRows<CsvEncoding::Palm>(tapesDb, categories, out, damage);
     out.write('\n');
     return rows;
 }

@@ -174,7 +174,7 @@ faults=$(cat <<'EOF'
 @ src/CsvWriter.cpp | a category field loses its last byte to the closing quote
 - prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
 + prepared.resize(static_cast<std::size_t>(end - prepared.data()));
-@ src/TapeExport.cpp | tape label cut one byte too long
+@ src/Exports.h | tape label cut one byte too long
 - .substr(0, kTapeLabelSize);
 + .substr(0, kTapeLabelSize + 1);
 @ src/ExportFrame.cpp | a directory ending in a separator gets a second one
