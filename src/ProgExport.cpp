@@ -178,7 +178,9 @@ constexpr std::size_t kAhead = 16;
         const auto data = db.data(keys[at + kAhead] & kFileIndexMask);
         if (!data.empty()) {
             prefetch(data.data());
-            prefetch(&data[std::min(data.size(), reach) - 1]);
+            const std::size_t size = std::min(data.size(), reach);
+            if (size > 64) prefetch(&data[64]);
+            prefetch(&data[size - 1]);
         }
     }
 }
