@@ -86,7 +86,7 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
     // (every byte does, in the second).
     std::string huge;
     while (huge.size() < 200000) huge += all;
-    const std::string euros(100000, '\x80');
+    const std::string tripling(100000, '\x80');
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
         const auto expected = [&](const std::string& palm) {
             return encoding == CsvEncoding::Utf8 ? test::palmToUtf8(palm) : palm;
@@ -95,7 +95,7 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         out.writeQuoted(all);
         EXPECT_EQ(out.pending(), expected(field));
         EXPECT_EQ(out.prepareQuoted(all), expected(field));
-        for (const std::string& text : {huge, euros}) {
+        for (const std::string& text : {huge, tripling}) {
             CsvWriter large(encoding);
             large.writeQuoted(text);
             const std::string written = large.pending();

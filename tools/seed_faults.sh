@@ -262,20 +262,20 @@ faults=$(cat <<'EOF'
 - *tape >> 16 < tapeId
 + *tape >> 16 <= tapeId
 @ src/ProgExport.cpp | salvage: a tape of another kind or too short gives way to a later one of its ID
-- tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
-+ if (fitOf(tapesDb.entry(i), 0xA0, 20) == RecordFit::Whole) tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
+- room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
++ if (fitOf(entry, 0xA0, 20) == RecordFit::Whole) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
 @ src/ProgExport.cpp | salvage: a tape whose record cannot be read gives way to a later one of its ID
-- tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
-+ if (!tapesDb.entry(i).skipped) tapes.push_back(std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i);
+- room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
++ if (!entry.skipped) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
 @ src/ProgExport.cpp | salvage: a tape whose record cannot be read is not reported missing
-- tapeFound = listed && !tapeRecord.skipped;
+- tapeFound = listed && !tapesDb.skipped(*tape & kFileIndexMask);
 + tapeFound = listed;
 @ src/ProgExport.cpp | the slot of a label shorter than 16 bytes not filled up with NUL
 - std::fill(std::copy(label.begin(), label.end(), slot), slot + kLabelSlot, '\0');
 + std::copy(label.begin(), label.end(), slot);
 @ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
-- label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
-+ if (tapeFound) label = bytesFrom(tapeRecord.data, kTapeLabelOffset);
+- : std::string_view();
++ : label;
 @ src/ProgExport.cpp | a record's data prefetched by a key one past the last (< made <=)
 - if (at + kAhead < keys.size())
 + if (at + kAhead <= keys.size())
