@@ -86,7 +86,7 @@ void sortKeys(Keys keys, Keys scratch) {
         for (std::uint64_t& next : counts.subspan(digit * (kDigitMask + 1), kDigitMask + 1)) {
             start += std::exchange(next, start);
         }
-        for (const std::uint64_t key : from) to[count(digit, key)++] = key;
+        for (const std::uint64_t key : from) to[static_cast<std::size_t>(count(digit, key)++)] = key;
         std::swap(from, to);
     }
     if (from.data() != keys.data()) std::copy(from.begin(), from.end(), keys.begin());

@@ -120,7 +120,8 @@ template <typename Block, CsvEncoding kEncoding>
     if (text == end) return true;
     if (end - run < kSize) return false;
     const std::ptrdiff_t behind = kSize - (end - text);
-    const std::ptrdiff_t plain = Block::template copy<kEncoding>(end - kSize, out - behind) - behind;
+    const std::ptrdiff_t plain =
+        static_cast<std::ptrdiff_t>(Block::template copy<kEncoding>(end - kSize, out - behind)) - behind;
     text += plain;
     out += plain;
     return true;
