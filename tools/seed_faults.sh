@@ -274,8 +274,8 @@ faults=$(cat <<'EOF'
 - std::fill(std::copy(label.begin(), label.end(), slot), slot + kLabelSlot, '\0');
 + std::copy(label.begin(), label.end(), slot);
 @ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
-- : std::string_view();
-+ : label;
+- label = listed ?
++ if (tapeFound) label = listed ?
 @ src/ProgExport.cpp | a record's data prefetched by a key one past the last (< made <=)
 - if (at + kAhead < keys.size())
 + if (at + kAhead <= keys.size())
