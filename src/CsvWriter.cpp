@@ -30,16 +30,16 @@ char* CsvWriter::quotedElsewhere(char* at, std::string_view text, std::size_t* t
     const std::size_t growth = expansion(encoding_);
     const char* const begin = text.data();
     const char* const end = begin + text.size();
-    if (growth * text.size() + 2 + kRowRoom <= kBufferSize) {
+    if (growth * text.size() + 2 + kRowRoom <= kBufferSize - kPage) {  // room after emptyBuffer
         emptyBuffer();
-        at = buffer_.get();
+        at = buffer_.get() + used_;
         *at = '"';
         const auto [stopped, outEnd] = quoteInto(encoding_, begin, end, at + 1);
         *outEnd = '"';
         if (taken != nullptr) *taken = static_cast<std::size_t>(stopped - begin);
         return outEnd + 1;
     }
-    const std::size_t pieceSize = kBufferSize / growth - 1;
+    const std::size_t pieceSize = (kBufferSize - kPage) / growth - 1;
     put('"');
     const char* piece = begin;
     while (piece != end) {
@@ -74,20 +74,22 @@ void CsvWriter::putInPieces(std::string_view bytes) {
     put(bytes);
 }
 
-void CsvWriter::emptyBuffer() {
-    const std::size_t size = std::exchange(used_, 0);
+void CsvWriter::emptyBuffer(bool all) {
+    const std::size_t size = all ? used_ : used_ / kPage * kPage;
     if (!file_) {
         kept_.append(buffer_.get(), size);
-    } else if (std::fwrite(buffer_.get(), 1, size, file_.get()) != size) {
+    } else if (size > 0 && std::fwrite(buffer_.get(), 1, size, file_.get()) != size) {
         fileFailure(path_, errno);
     }
+    std::copy(buffer_.get() + size, buffer_.get() + used_, buffer_.get());
+    used_ -= size;
 }
 
 std::string CsvWriter::pending() const { return kept_ + std::string(buffer_.get(), used_); }
 
 void CsvWriter::close() {
     if (!file_) return;
-    emptyBuffer();
+    emptyBuffer(true);
     if (std::fclose(file_.release()) != 0) fileFailure(path_, errno);
 }
 

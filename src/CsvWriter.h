@@ -133,7 +133,7 @@ private:
         }
     }
     void putInPieces(std::string_view bytes);
-    // Room for `size` bytes, at most the buffer's size, at the end of the
+    // Room for `size` bytes, at most the buffer's size less a page, at the end of the
     // buffer; `commit` takes the end of what was written there.
     char* reserve(std::size_t size) {
         if (size > kBufferSize - used_) emptyBuffer();
@@ -143,14 +143,19 @@ private:
     // `quoted` for a text too long for what is left of the buffer: after the
     // buffer is written out, or in pieces when even a whole buffer is too small.
     char* quotedElsewhere(char* at, std::string_view text, std::size_t* taken);
-    // Writes the buffer out to the file, or keeps it in memory.
-    void emptyBuffer();
+    // Writes the buffer out to the file, or keeps it in memory: everything
+    // when `all` (the file is closed), else the whole pages of the file it
+    // holds, the rest (less than a page) moved to its front. A write that
+    // ended inside a page would make the system take that page up twice.
+    void emptyBuffer(bool all = false);
+    static constexpr std::size_t kPage = 4096;
 
     CsvEncoding encoding_;
     std::string path_;
     OutputFile file_;
-    // Text is written out in blocks of this size.
-    static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+    // Text is written out in blocks of 64 KiB, whole pages of the file; the
+    // buffer holds a page more, so that it is full when a block is written.
+    static constexpr std::size_t kBufferSize = (std::size_t{1} << 16) + kPage;
     // Left uninitialised: every byte is written before it is read. The libc++
     // of emscripten 3.1 lacks make_unique_for_overwrite.
 #ifdef __cpp_lib_smart_ptr_for_overwrite

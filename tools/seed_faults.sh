@@ -171,6 +171,12 @@ faults=$(cat <<'EOF'
 - put('"');
 -     if (taken != nullptr)
 + if (taken != nullptr)
+@ src/CsvWriter.cpp | the bytes behind the whole pages written out are dropped
+- used_ -= size;
++ used_ = 0;
+@ src/CsvWriter.cpp | a block written out to its end, not to its last whole page (performance only)
+- const std::size_t size = all ? used_ : used_ / kPage * kPage;
++ const std::size_t size = used_;
 @ src/CsvWriter.cpp | a category field loses its last byte to the closing quote
 - prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
 + prepared.resize(static_cast<std::size_t>(end - prepared.data()));
