@@ -188,7 +188,7 @@ constexpr std::size_t kAhead = 16;
 // Writes the row of a programme; returns whether the texts it holds end
 // inside the record (a short row holds no note).
 template <CsvEncoding kEncoding>
-bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
+[[gnu::always_inline]] inline bool writeProgRow(const RecordEntry& prog, std::uint32_t tapeId, std::string_view tapeLabel,
                   const CategoryFields& categories, CsvWriter& out) {
     const auto data = prog.data;
     const std::uint8_t flags = data[kFlagsOffset];

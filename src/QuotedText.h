@@ -79,13 +79,17 @@ struct VectorBlock {
     static unsigned copy(const char* from, char* to) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to), bytes);
-        __m128i care = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()),
-                                                 _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'))),
-                                    _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
+        const __m128i quotes = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('"'));
+        __m128i care;
         if constexpr (kEncoding == CsvEncoding::Utf8) {
-            // Bytes from 0x80 mark themselves: the mask takes each byte's high bit.
-            care = _mm_or_si128(_mm_or_si128(care, bytes),
-                                _mm_cmpeq_epi8(_mm_and_si128(bytes, _mm_set1_epi8('\xFE')), _mm_set1_epi8('\x18')));
+            // In UTF-8 every byte below 0x20 or from 0x80 is marked, in one
+            // comparison of signed bytes: that takes in NUL, LF and every byte
+            // that changes there, and a few more (CR, TAB, ...), which are
+            // written one by one as they are.
+            care = _mm_or_si128(quotes, _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20)));
+        } else {
+            care = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_setzero_si128()), quotes),
+                                _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
         }
         const auto marks = static_cast<unsigned>(_mm_movemask_epi8(care));
         return static_cast<unsigned>(std::countr_zero(marks | 1u << kSize));

@@ -28,7 +28,7 @@ static_assert(kTapeLabelOffset + kTapeLabelSize == kLengthOffset);
 
 // Writes the row of a tape; returns whether its note ends inside the record.
 template <CsvEncoding kEncoding>
-bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
+[[gnu::always_inline]] inline bool writeTapeRow(const RecordEntry& tape, const CategoryFields& categories, CsvWriter& out) {
     const auto data = tape.data;
     char* at = out.beginRow();
     at = digits::decimal(at, tape.uniqueId);
