@@ -113,7 +113,7 @@ faults=$(cat <<'EOF'
 @ src/Files.cpp | the last of several case variants is used
 - && (!found || names[i] < names[*found])) found = i;
 + && (!found || names[*found] < names[i])) found = i;
-@ src/Files.cpp | an exact name that is a dangling link gives way to a case variant (lstat made stat)
+@ src/Files.cpp | an exact name that is a dangling link looked up in the directory listing, which prefers it as well: lstat made stat (performance only)
 - if (lstat(path.c_str(), &entry) == 0
 + if (stat(path.c_str(), &entry) == 0
 @ src/Files.cpp | a CSV name that is a symbolic link to a database is not seen as that database (stat made lstat)
