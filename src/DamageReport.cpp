@@ -2,40 +2,29 @@
 #include "DamageReport.h"
 
 #include <algorithm>
-#include <charconv>
 
 namespace reelport {
 
-void DamageReport::add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what) {
+void DamageReport::add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what,
+                       std::uint32_t number) {
     // The pattern is made and looked up in a buffer kept from finding to
     // finding: a pattern already known costs no memory.
     scratch_.assign(prefix).append(what);
-    std::uint32_t number = 0;
-    const std::size_t digits = scratch_.find_first_of("0123456789");
-    if (digits != std::string::npos) {
-        // Only a number written as the report writes it back: no leading zero, within 32 bits.
-        const char* const start = scratch_.data() + digits;
-        const auto [end, error] = std::from_chars(start, scratch_.data() + scratch_.size(), number);
-        if (error == std::errc() && (end - start == 1 || *start != '0')) {
-            scratch_.replace(digits, static_cast<std::size_t>(end - start), 1, '\0');
-        } else {
-            number = 0;
-        }
-    }
     const auto next = static_cast<std::uint32_t>(patterns_.size());
     const auto known = patterns_.try_emplace(scratch_, next).first;
     findings_.push_back({static_cast<std::uint32_t>(place), uniqueId, known->second, number});
 }
 
-void DamageReport::noteDatabase(std::string_view what) { add(0, 0, {}, what); }
+void DamageReport::noteDatabase(std::string_view what) { add(0, 0, {}, what, 0); }
 
 void DamageReport::skipRecord(std::size_t index, std::uint32_t uniqueId, std::string_view why) {
     ++skipped_;
-    add(index + 1, uniqueId, "skipped: ", why);
+    add(index + 1, uniqueId, "skipped: ", why, 0);
 }
 
-void DamageReport::alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what) {
-    add(index + 1, uniqueId, {}, what);
+void DamageReport::alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what,
+                               std::uint32_t number) {
+    add(index + 1, uniqueId, {}, what, number);
 }
 
 std::string DamageReport::text(const std::string& path, std::size_t listed, int written) const {
@@ -74,11 +63,11 @@ std::string DamageReport::text(const std::string& path, std::size_t listed, int 
                                           std::to_string(head.uniqueId) + "-" + std::to_string(tail.uniqueId) + "): ";
         }
         const std::string_view pattern = patterns[head.pattern];
-        const std::size_t gap = pattern.find('\0');
+        const std::size_t gap = pattern.find(kNumber);
         report += pattern.substr(0, gap);
         if (gap != std::string_view::npos) {
             report += std::to_string(head.number);
-            report += pattern.substr(gap + 1);
+            report += pattern.substr(gap + kNumber.size());
         }
         report += '\n';
     }

@@ -32,8 +32,11 @@ public:
     void skipRecord(std::size_t index, std::uint32_t uniqueId, std::string_view why);
     // Records of the list that could not even be read, counted as skipped.
     void skipUnlisted(std::size_t count) { skipped_ += count; }
-    // A record written with a part missing.
-    void alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what);
+    // A record written with a part missing; `kNumber` in `what` stands for
+    // `number` (the findings of programmes on different missing tapes share
+    // one text, their tape's ID apart).
+    static constexpr std::string_view kNumber = "{}";
+    void alterRecord(std::size_t index, std::uint32_t uniqueId, std::string_view what, std::uint32_t number = 0);
 
     bool empty() const { return findings_.empty(); }
 
@@ -45,17 +48,18 @@ private:
     // may belong before those found earlier (the programme list finds them in
     // tape order) or extend their run. A damaged database of 65535 records may
     // have a finding for each, so a finding is four numbers: its text is kept
-    // once, as a pattern with the text's first number left out (a NUL in its
-    // place), so that the findings of programmes on 65535 missing tapes, each
-    // naming its own tape, share one pattern.
+    // once, as a pattern, with the number that fills its kNumber apart, so
+    // that the findings of programmes on 65535 missing tapes, each naming its
+    // own tape, share one pattern.
     struct Finding {
         std::uint32_t place;     // 0 for the database, else the record's place in the list plus 1
         std::uint32_t uniqueId;  // the record's
         std::uint32_t pattern;   // its index in patterns_
-        std::uint32_t number;    // the number that fills the pattern's NUL
+        std::uint32_t number;    // the number that fills the pattern's kNumber
     };
 
-    void add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what);
+    void add(std::size_t place, std::uint32_t uniqueId, std::string_view prefix, std::string_view what,
+             std::uint32_t number);
 
     // As found, until `text` puts them into the report's order where they lie
     // (a stable sort by place, which changes nothing any report shows).

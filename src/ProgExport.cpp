@@ -265,7 +265,6 @@ void writeProgRows(const PalmDB& progsDb, const PalmDB& tapesDb, Keys progs, Key
     std::optional<std::uint32_t> currentTape;
     bool tapeFound = false;
     std::string_view label;
-    std::string missing;  // salvage: the finding of each programme on a missing tape
     for (std::size_t row = 0; row < progs.size(); ++row) {
         askAhead(progsDb, progs, row, SIZE_MAX);
         const std::uint64_t key = progs[row];
@@ -288,11 +287,11 @@ void writeProgRows(const PalmDB& progsDb, const PalmDB& tapesDb, Keys progs, Key
             // Its label: that of the record listed, none when it could not be read.
             label = listed ? std::string_view(&labels[(*tape & kFileIndexMask) * kLabelSlot], kLabelSlot)
                            : std::string_view();
-            if (!tapeFound) {
-                missing = "its tape " + std::to_string(tapeId) + " is missing: written with an empty tape label";
-            }
         }
-        if (!tapeFound) damage->alterRecord(key & kFileIndexMask, prog.uniqueId, missing);
+        if (!tapeFound) {
+            damage->alterRecord(key & kFileIndexMask, prog.uniqueId,
+                                "its tape {} is missing: written with an empty tape label", tapeId);
+        }
         reportUnended(progsDb, prog, key & kFileIndexMask, writeProgRow<kEncoding>(prog, tapeId, label, categories, out),
                       damage);
     }
