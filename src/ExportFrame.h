@@ -56,6 +56,19 @@ std::string directoryOfArgument(std::string argument);
 // version ends the run with status 1, a wrong type with a fatal check.
 void checkIdentity(const PalmDB& db, DamageReport* damage = nullptr);
 
+// No length limit for `writeQuotedField`.
+inline constexpr int kWholeText = -1;
+
+// Writes one quoted CSV field: the text up to its first NUL, and at most
+// `maxLength` bytes of it unless maxLength is negative, enclosed in double
+// quotes with every double quote inside doubled. Returns the number of bytes
+// taken, the NUL not counted. (The two lists write the same fields inline,
+// through CsvWriter::quoted, a label cut to its 16 bytes by `tapeLabel`.)
+inline std::size_t writeQuotedField(CsvWriter& out, std::string_view text, int maxLength) {
+    if (maxLength >= 0) text = text.substr(0, static_cast<std::size_t>(maxLength));
+    return out.writeQuoted(text);
+}
+
 // The bytes of a record from `offset` to its end; empty when the offset lies
 // at or past the end, so a short record never yields bytes it does not hold.
 inline std::string_view bytesFrom(std::span<const std::uint8_t> data, std::size_t offset) {

@@ -49,10 +49,6 @@ template <CsvEncoding kEncoding>
     return kNoteOffset + noteLength < data.size();
 }
 
-}  // namespace
-
-namespace {
-
 // The rows of the tapes, in file order; one loop for each encoding.
 template <CsvEncoding kEncoding>
 int writeTapeRows(const PalmDB& tapesDb, const CategoryFields& categories, CsvWriter& out, DamageReport* damage) {
