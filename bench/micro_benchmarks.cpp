@@ -5,8 +5,12 @@
 // the tool's own buffered writer into /dev/null, so the file system adds
 // nothing but the write calls.
 #include "Catalogue.h"
-#include "Exports.h"
-#include "PalmDB.h"
+#include "catalogue/ProgList.h"
+#include "catalogue/TapeList.h"
+#include "csv/CsvRows.h"
+#include "csv/CsvWriter.h"
+#include "format/PalmDB.h"
+#include "platform/Files.h"
 
 #include <benchmark/benchmark.h>
 
@@ -33,7 +37,8 @@ const reelport::bench::Catalogue& catalogue(std::string_view shape) {
 
 PalmDB loaded(const reelport::Bytes& image) {
     PalmDB db;
-    db.load(image, "memory");
+    reelport::DamageReport strict;
+    db.load(reelport::heapImage(image), "memory", strict);
     return db;
 }
 
@@ -42,44 +47,48 @@ PalmDB loaded(const reelport::Bytes& image) {
 void readDatabase(benchmark::State& state, std::string_view shape) {
     const auto& image = catalogue(shape).progsDatabase;
     for (auto _ : state) {
-        PalmDB db;
-        db.load(image, "memory");
-        benchmark::DoNotOptimize(db.recordCount());
+        benchmark::DoNotOptimize(loaded(image).recordCount());
     }
     countBytes(state, image.size());
 }
 
-constexpr const char* kNowhere = "/dev/null";
-
-// The size of the CSV text a list writer produces.
+// The CSV text of a list, written with `writeList` (given the rows of the
+// handheld's bytes) into `sink`; returns its size.
 template <typename WriteList>
-std::size_t csvSize(WriteList&& writeList) {
-    CsvWriter inMemory;
-    writeList(inMemory);
-    return inMemory.pending().size();
+int writeCsv(reelport::ByteSink& sink, const WriteList& writeList) {
+    CsvWriter out(sink);
+    reelport::CsvRows<reelport::CsvEncoding::Palm> rows(out);
+    reelport::DamageReport strict;
+    const int count = writeList(rows, strict);
+    out.close();
+    return count;
+}
+
+template <typename WriteList>
+void listBenchmark(benchmark::State& state, const WriteList& writeList) {
+    for (auto _ : state) {
+        const auto nowhere = reelport::createOutputFile("/dev/null");
+        benchmark::DoNotOptimize(writeCsv(*nowhere, writeList));
+    }
+    std::string text;
+    reelport::MemorySink inMemory(text);
+    writeCsv(inMemory, writeList);
+    countBytes(state, text.size());
 }
 
 void tapeList(benchmark::State& state, std::string_view shape) {
     const PalmDB tapes = loaded(catalogue(shape).tapesDatabase);
-    const auto writeList = [&](CsvWriter& out) { return reelport::writeTapeList(tapes, out); };
-    for (auto _ : state) {
-        CsvWriter out(kNowhere);
-        benchmark::DoNotOptimize(writeList(out));
-        out.close();
-    }
-    countBytes(state, csvSize(writeList));
+    listBenchmark(state, [&](auto& rows, reelport::DamageReport& damage) {
+        return reelport::writeTapeList(tapes, rows, damage);
+    });
 }
 
 void progList(benchmark::State& state, std::string_view shape) {
     const PalmDB tapes = loaded(catalogue(shape).tapesDatabase);
     const PalmDB progs = loaded(catalogue(shape).progsDatabase);
-    const auto writeList = [&](CsvWriter& out) { return reelport::writeProgList(progs, tapes, out); };
-    for (auto _ : state) {
-        CsvWriter out(kNowhere);
-        benchmark::DoNotOptimize(writeList(out));
-        out.close();
-    }
-    countBytes(state, csvSize(writeList));
+    listBenchmark(state, [&](auto& rows, reelport::DamageReport& damage) {
+        return reelport::writeProgList(progs, tapes, rows, damage);
+    });
 }
 
 // One field of everyday length, with and without quotes to double and line
@@ -87,7 +96,8 @@ void progList(benchmark::State& state, std::string_view shape) {
 void quotedField(benchmark::State& state, std::string_view text) {
     const std::size_t fields = (1 << 16) / text.size();
     for (auto _ : state) {
-        CsvWriter out(kNowhere);
+        const auto nowhere = reelport::createOutputFile("/dev/null");
+        CsvWriter out(*nowhere);
         for (std::size_t i = 0; i < fields; ++i) reelport::writeQuotedField(out, text, reelport::kWholeText);
         out.close();
     }

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "CatalogueInput.h"
 
-#include "ExportFrame.h"
+#include "catalogue/Identity.h"
+#include "catalogue/PalmLatin.h"
 
 #include <algorithm>
 #include <array>
@@ -60,9 +61,12 @@ Bytes joinInput(const Bytes& tapes, const Bytes& progs) {
 }
 
 Outcome runCatalogue(const CatalogueInput& catalogue, bool salvage, CsvEncoding encoding) {
+    RunOptions options;
+    options.salvage = salvage;
+    options.encoding = encoding;
     return runInMemory({MemoryDatabase{std::string(kTapesDatabase), catalogue.tapes},
                         MemoryDatabase{std::string(kProgsDatabase), catalogue.progs}},
-                       salvage, encoding);
+                       options);
 }
 
 bool isValidUtf8(std::string_view text) {
@@ -85,8 +89,8 @@ bool isValidUtf8(std::string_view text) {
 }
 
 std::string unexpectedUtf8(const Outcome& palm, const Outcome& utf8) {
-    if (palm.status != utf8.status || palm.printed() != utf8.printed() || palm.tapeRows != utf8.tapeRows ||
-        palm.progRows != utf8.progRows) {
+    if (palm.status() != utf8.status() || palm.printed() != utf8.printed() || palm.tapes.rows != utf8.tapes.rows ||
+        palm.progs.rows != utf8.progs.rows) {
         return "UTF-8: the run ends otherwise than in the handheld's bytes: " + utf8.printed();
     }
     for (const auto& [bytes, text] : {std::pair{&palm.tapesCsv, &utf8.tapesCsv}, std::pair{&palm.progsCsv, &utf8.progsCsv}}) {
@@ -119,19 +123,20 @@ std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize) {
                " bytes";
     }
     if (!outcome.failure) {
-        if (outcome.tapeRows < 0 || outcome.progRows < 0) return "a run without failure left a list unfinished";
+        if (!outcome.tapes.finished() || !outcome.progs.finished()) return "a run without failure left a list unfinished";
         return {};
     }
     const std::string message = outcome.failure->message();
-    switch (outcome.failure->status()) {
-    case kStatusFatal: {
+    switch (outcome.failure->kind()) {
+    case FailureKind::Damaged: {
         const auto condition = fatalCheckCondition(message);
         if (condition && std::find(kFatalChecks.begin(), kFatalChecks.end(), *condition) != kFatalChecks.end()) {
             return {};
         }
         break;
     }
-    case kStatusRefused:
+    case FailureKind::NotCinecase:
+    case FailureKind::WrongVersion:
         if (std::any_of(kRefusals.begin(), kRefusals.end(),
                         [&](std::string_view refusal) { return startsWith(message, refusal); })) {
             return {};
@@ -140,19 +145,19 @@ std::string unexpectedOutcome(const Outcome& outcome, std::size_t inputSize) {
     default:
         break;
     }
-    return "unexpected failure, status " + std::to_string(outcome.failure->status()) + ": " + message;
+    return "unexpected failure, status " + std::to_string(outcome.status()) + ": " + message;
 }
 
 std::string unexpectedSalvage(const Outcome& strict, const Outcome& salvaged, std::size_t inputSize) {
     if (std::string problem = unexpectedOutcome(salvaged, inputSize); !problem.empty()) return "salvage: " + problem;
     // Only what cannot be salvaged ends a salvage run: a database of another
     // application or version, or a file shorter than the header.
-    if (salvaged.failure && salvaged.failure->status() == kStatusFatal &&
+    if (salvaged.failure && salvaged.failure->kind() == FailureKind::Damaged &&
         salvaged.failure->condition() != "short header read") {
         return std::string("salvage ended with a fatal check: ") + salvaged.failure->message();
     }
     if (!strict.failure &&
-        (salvaged.failure || salvaged.damaged || salvaged.tapesCsv != strict.tapesCsv || salvaged.progsCsv != strict.progsCsv)) {
+        (salvaged.failure || salvaged.damaged() || salvaged.tapesCsv != strict.tapesCsv || salvaged.progsCsv != strict.progsCsv)) {
         return "salvage of a catalogue the default run converts differs from the default run";
     }
     // At most 20 lines of findings and a summary per database.

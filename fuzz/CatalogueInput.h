@@ -11,10 +11,9 @@
 // those bytes. Every byte string is therefore a valid input.
 #pragma once
 
-#include "Failure.h"
-#include "MemoryRun.h"
-#include "PalmLatin.h"
 #include "PdbWriter.h"
+#include "csv/CsvEncoding.h"
+#include "run/MemoryRun.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -33,7 +32,7 @@ CatalogueInput splitInput(std::span<const std::uint8_t> input);
 Bytes joinInput(const Bytes& tapes, const Bytes& progs);
 
 // What a run of the tool on the catalogue did, in-process: its ending, its
-// messages and the CSV text written up to then (src/MemoryRun.h).
+// messages and the CSV text written up to then (src/run/MemoryRun.h).
 using Outcome = MemoryOutcome;
 
 // Runs the tool's sequence on the catalogue in memory, both databases under

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The CSV rules for text fields, and the blocks the CSV files are written in.
-#include "Exports.h"
-#include "Failure.h"
+#include "csv/CsvWriter.h"
+#include "csv/Digits.h"
 
 #include "TestSupport.h"
 
@@ -9,6 +9,17 @@ namespace reelport {
 namespace {
 
 using namespace std::string_view_literals;
+
+// All `write` writes with a CSV writer in `encoding`, once the writer is closed.
+template <typename Write>
+std::string written(const Write& write, CsvEncoding encoding = CsvEncoding::Palm) {
+    std::string text;
+    MemorySink sink(text);
+    CsvWriter out(sink, encoding);
+    write(out);
+    out.close();
+    return text;
+}
 
 TEST(WriteQuotedField, FollowsTheCsvRules) {
     const struct {
@@ -23,9 +34,7 @@ TEST(WriteQuotedField, FollowsTheCsvRules) {
         {"caf\xE9,\x81\xFF", "\"caf\xE9,\x81\xFF\""},  // bytes translated
     };
     for (const auto& c : cases) {
-        CsvWriter out;
-        out.writeQuoted(c.text);
-        EXPECT_EQ(out.pending(), c.expected) << c.text;
+        EXPECT_EQ(written([&](CsvWriter& out) { writeQuotedField(out, c.text, kWholeText); }), c.expected) << c.text;
     }
 }
 
@@ -39,8 +48,8 @@ TEST(WriteQuotedField, FollowsTheCsvRules) {
 TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
         for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
-            CsvWriter out(encoding);
             std::string expected(lead, '.');
+            const std::string all = written([&](CsvWriter& out) {
             out.write(expected);
             for (std::size_t length = 0; length <= 40; ++length) {
                 for (std::size_t at = 0; at <= length; ++at) {
@@ -53,16 +62,17 @@ TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
                             '"' + test::replaceAll(test::replaceAll(taken, "\"", "\"\""), "\n", "\r\n") + '"';
                         expected += (encoding == CsvEncoding::Utf8 ? test::palmToUtf8(field) : field) +
                                     std::string(CsvWriter::kRowRoom, '-');
-                        std::size_t written = 0;
+                        std::size_t took = 0;
                         char* const row = out.beginRow();
-                        char* const end = encoding == CsvEncoding::Utf8 ? out.quoted<CsvEncoding::Utf8>(row, text, &written)
-                                                                        : out.quoted<CsvEncoding::Palm>(row, text, &written);
+                        char* const end = encoding == CsvEncoding::Utf8 ? out.quoted<CsvEncoding::Utf8>(row, text, &took)
+                                                                        : out.quoted<CsvEncoding::Palm>(row, text, &took);
                         out.endRow(std::fill_n(end, CsvWriter::kRowRoom, '-'));
-                        ASSERT_EQ(written, taken.size()) << text;
+                        ASSERT_EQ(took, taken.size()) << text;
                     }
                 }
             }
-            EXPECT_TRUE(out.pending() == expected) << lead;
+            }, encoding);
+            EXPECT_TRUE(all == expected) << lead;
         }
     }
 }
@@ -78,9 +88,8 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
     for (int byte = 1; byte < 256; ++byte) {
         const std::string text(1, static_cast<char>(byte));
         SCOPED_TRACE(byte);
-        CsvWriter utf8(CsvEncoding::Utf8);
-        utf8.write(text[0]);
-        EXPECT_EQ(utf8.pending(), byte == '\n' ? "\r\n" : test::palmToUtf8(text));
+        EXPECT_EQ(written([&](CsvWriter& out) { out.write(text[0]); }, CsvEncoding::Utf8),
+                  byte == '\n' ? "\r\n" : test::palmToUtf8(text));
     }
     // A text of more than a block goes in pieces, each of which may triple
     // (every byte does, in the second).
@@ -91,27 +100,24 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         const auto expected = [&](const std::string& palm) {
             return encoding == CsvEncoding::Utf8 ? test::palmToUtf8(palm) : palm;
         };
-        CsvWriter out(encoding);
-        out.writeQuoted(all);
-        EXPECT_EQ(out.pending(), expected(field));
-        EXPECT_EQ(out.prepareQuoted(all), expected(field));
+        EXPECT_EQ(written([&](CsvWriter& out) { writeQuotedField(out, all, kWholeText); }, encoding), expected(field));
+        EXPECT_EQ(written([&](CsvWriter& out) { EXPECT_EQ(out.prepareQuoted(all), expected(field)); }, encoding), "");
         for (const std::string& text : {huge, tripling}) {
-            CsvWriter large(encoding);
-            large.writeQuoted(text);
-            const std::string written = large.pending();
-            EXPECT_TRUE(written == expected('"' + test::replaceAll(test::replaceAll(text, "\"", "\"\""), "\n", "\r\n") + '"'));
+            const std::string large = written([&](CsvWriter& out) { writeQuotedField(out, text, kWholeText); }, encoding);
+            EXPECT_TRUE(large == expected('"' + test::replaceAll(test::replaceAll(text, "\"", "\"\""), "\n", "\r\n") + '"'));
         }
     }
     // Three bytes for each of 60 bytes, with 150 bytes left in the block:
     // room for twice the text is not enough; then more than a block behind it.
-    CsvWriter edge(CsvEncoding::Utf8);
     const std::string lead(65536 - 150, '.'), tail(100000, 't');
-    edge.write(lead);
-    edge.writeQuoted(std::string(60, '\x80'));
-    edge.writeQuoted(tail);
+    const std::string edge = written([&](CsvWriter& out) {
+        out.write(lead);
+        writeQuotedField(out, std::string(60, '\x80'), kWholeText);
+        writeQuotedField(out, tail, kWholeText);
+    }, CsvEncoding::Utf8);
     std::string euros;
     for (int i = 0; i < 60; ++i) euros += "€";
-    EXPECT_TRUE(edge.pending() == lead + '"' + euros + "\"\"" + tail + '"');
+    EXPECT_TRUE(edge == lead + '"' + euros + "\"\"" + tail + '"');
 }
 
 // Numbers are written by digit pairs, up to 99 by one pair, up to eight

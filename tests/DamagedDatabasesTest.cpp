@@ -31,7 +31,7 @@ const std::string kTwoRows = "1,\"A\",0:00,\"\",\"\"\r\n2,\"B\",0:00,\"\",\"\"\r
 // The tape rows of a database, or the status and text of the failure it ends with.
 std::string outcome(const Bytes& image, bool salvage = false) {
     const Outcome run = runCatalogue({image, {}}, salvage);
-    if (run.tapeRows < 0) return std::to_string(run.failure->status()) + ": " + test::placeless(run.failure->message());
+    if (!run.tapes.finished()) return std::to_string(run.status()) + ": " + test::placeless(run.failure->message());
     const std::string& csv = *run.tapesCsv;
     const std::size_t header = csv.find('\n') + 1;
     return csv.substr(header, csv.size() - header - 2);

@@ -4,7 +4,7 @@
 #include "SampleCatalogue.h"
 
 #include "TestSupport.h"
-#include "WindowsConsole.h"
+#include "cli/ConsoleWindow.h"
 
 #include <filesystem>
 #include <functional>

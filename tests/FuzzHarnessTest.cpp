@@ -17,7 +17,7 @@ namespace {
 void expectToolEndsAs(const Outcome& outcome, const test::TempDir& dir, bool salvage) {
     using Arguments = std::vector<std::string>;
     const auto run = test::runReelport(salvage ? Arguments{"--salvage", dir.path()} : Arguments{dir.path()});
-    EXPECT_EQ(run.status, outcome.status);
+    EXPECT_EQ(run.status, outcome.status());
     for (const bool standardError : {false, true}) {
         const std::string printed = test::replaceAll(standardError ? run.err : run.out, dir.path() + test::kSeparator, "");
         EXPECT_EQ(printed, test::console(outcome.printed(standardError)));
@@ -61,7 +61,7 @@ TEST(FuzzHarness, EndsAsTheBuiltToolWhereADatabaseIsMissing) {
                                                 : MemoryDatabase{"CinecaseProgs.PDB", sampleProgsDatabase()};
         const test::TempDir dir;
         writeBytes(dir.file(found.name), found.bytes);
-        expectToolEndsAs(runInMemory(tapesFound ? MemoryCatalogue{found, {}} : MemoryCatalogue{{}, found}, false), dir,
+        expectToolEndsAs(runInMemory(tapesFound ? MemoryCatalogue{found, {}} : MemoryCatalogue{{}, found}, {}), dir,
                          false);
     }
 }

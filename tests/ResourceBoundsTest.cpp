@@ -3,7 +3,7 @@
 // whose offsets claim gigabytes ends with its "short ... read" check without
 // taking memory of that size; the largest catalogue the format allows runs on
 // a small stack, within a few MiB plus twice the size of its files.
-#include "Failure.h"
+#include "run/Outcome.h"
 #include "SampleCatalogue.h"
 
 #include "TestSupport.h"

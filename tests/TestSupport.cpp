@@ -81,10 +81,10 @@ std::string readFile(const std::string& path) {
 std::string fatal(const std::string& condition) { return "Assert failed: " + condition + " (at FILE, line N)\n"; }
 
 std::string placeless(std::string text) {
-    const std::size_t at = text.find(" (at "), comma = text.find(".cpp, line ", at), end = text.find(')', comma);
+    const std::size_t at = text.find(" (at "), comma = text.find(", line ", at), end = text.find(')', comma);
     // A base name without folders, and a line number.
     const bool place = end != std::string::npos && comma > at + 5 && text.find_first_of("/\\ ", at + 5) > comma &&
-                       end > comma + 11 && text.find_first_not_of("0123456789", comma + 11) == end;
+                       end > comma + 7 && text.find_first_not_of("0123456789", comma + 7) == end;
     return place ? text.replace(at, end + 1 - at, " (at FILE, line N)") : text;
 }
 

@@ -3,9 +3,9 @@
 // over the names of the files the user chose, reads the two databases found
 // among them into the room given here, and reads back what the command line
 // would have printed and written. The files never leave the page.
-#include "ExportFrame.h"
-#include "Files.h"
-#include "MemoryRun.h"
+#include "catalogue/Identity.h"
+#include "platform/Files.h"
+#include "run/MemoryRun.h"
 
 #include <emscripten/emscripten.h>
 
@@ -30,7 +30,7 @@ struct WebRun {
     std::vector<std::string> names;
     std::array<int, 2> found{-1, -1};  // tape and programme database: their place among the names
     reelport::MemoryCatalogue catalogue;
-    reelport::MemoryOutcome outcome;
+    std::optional<reelport::MemoryOutcome> outcome;
     std::string messages;
     bool outOfMemory = false;  // a database larger than the page's memory can hold
 
@@ -38,7 +38,9 @@ struct WebRun {
         return which == 0 ? catalogue.tapes : catalogue.progs;
     }
     const std::optional<std::string>& csv(int which) const {
-        return which == kTapesCsv ? outcome.tapesCsv : outcome.progsCsv;
+        static const std::optional<std::string> kNone;
+        if (!outcome) return kNone;
+        return which == kTapesCsv ? outcome->tapesCsv : outcome->progsCsv;
     }
 };
 
@@ -55,7 +57,7 @@ EMSCRIPTEN_KEEPALIVE WebRun* reelportStart(const char* names, int count) {
         run->names.emplace_back(names);
         names += run->names.back().size() + 1;
     }
-    const std::array<std::string_view, 2> wanted = {reelport::kTapeExport.database, reelport::kProgExport.database};
+    const std::array<std::string_view, 2> wanted = {reelport::kTapesDatabase, reelport::kProgsDatabase};
     for (std::size_t which = 0; which < wanted.size(); ++which) {
         if (const auto found = reelport::findByName(run->names, wanted[which])) {
             run->found[which] = static_cast<int>(*found);
@@ -93,12 +95,14 @@ EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int utf8) {
     // As the tool ends when the system cannot hold a database, before it writes anything.
     if (run->outOfMemory) {
         run->messages = reelport::kOutOfMemory;
-        return reelport::kStatusFatal;
+        return reelport::exitStatus(reelport::FailureKind::OutOfMemory);
     }
-    const auto encoding = utf8 != 0 ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
-    run->outcome = reelport::runInMemory(std::move(run->catalogue), salvage != 0, encoding);
-    run->messages = run->outcome.printed();
-    return run->outcome.status;
+    reelport::RunOptions options;
+    options.salvage = salvage != 0;
+    options.encoding = utf8 != 0 ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
+    run->outcome = reelport::runInMemory(std::move(run->catalogue), options);
+    run->messages = run->outcome->printed();
+    return run->outcome->status();
 }
 
 // The bytes of the messages (`which` 0), the tape list (1) or the programme

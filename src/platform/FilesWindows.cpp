@@ -1,0 +1,93 @@
+// SPDX-License-Identifier: MIT
+// Files on Windows. Names are UTF-16 there: the tool's UTF-8 names are
+// converted for every call, so a name in any script is reached. The file
+// system ignores case itself, so no case variant is looked for.
+#include "platform/Files.h"
+
+#include "base/Failure.h"
+#include "platform/FileSink.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <vector>
+
+#ifndef NOMINMAX
+#define NOMINMAX  // std::min and std::max, not the macros
+#endif
+#include <windows.h>
+
+namespace reelport {
+
+namespace {
+
+// The tool's own names are well-formed UTF-8: they come from utf8FromWide.
+std::wstring widen(std::string_view utf8) {
+    if (utf8.empty()) return {};
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    return wide;
+}
+
+std::optional<std::string> toUtf8(std::wstring_view wide, DWORD flags) {
+    if (wide.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, flags, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
+    if (size == 0) return std::nullopt;
+    std::string utf8(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, flags, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr,
+                        nullptr);
+    return utf8;
+}
+
+std::FILE* openFile(const std::string& path, const wchar_t* mode) { return _wfopen(widen(path).c_str(), mode); }
+
+}  // namespace
+
+std::optional<std::string> utf8FromWide(std::wstring_view wide) { return toUtf8(wide, WC_ERR_INVALID_CHARS); }
+
+std::string displayFromWide(std::wstring_view wide) { return toUtf8(wide, 0).value_or(std::string()); }
+
+std::string pathToRead(const std::string& path) { return path; }
+
+bool isRegularFile(const std::string& path) {
+    struct _stat64 info {};
+    return _wstat64(widen(path).c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool sameFile(const std::string& first, const std::string& second) {
+    const auto identify = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        const HANDLE handle = CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) return false;
+        const bool known = GetFileInformationByHandle(handle, &info) != 0;
+        CloseHandle(handle);
+        return known;
+    };
+    BY_HANDLE_FILE_INFORMATION one{};
+    BY_HANDLE_FILE_INFORMATION other{};
+    return identify(first, one) && identify(second, other) && one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+           one.nFileIndexHigh == other.nFileIndexHigh && one.nFileIndexLow == other.nFileIndexLow;
+}
+
+FileImage readWholeFile(const std::string& path) {
+    const OpenFile file(openFile(path, L"rb"));
+    if (!file) cannotRead(path, errno);
+    struct _stat64 info {};  // the plain one holds the size in 32 bits
+    if (_fstat64(fileno(file.get()), &info) != 0) cannotRead(path, errno);
+    if (S_ISDIR(info.st_mode)) cannotRead(path, EISDIR);
+    // Only a regular file has a length; anything else reads as empty.
+    const auto length = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
+    std::vector<std::uint8_t> image(length);
+    image.resize(std::fread(image.data(), 1, image.size(), file.get()));
+    return heapImage(std::move(image));
+}
+
+std::unique_ptr<ByteSink> createOutputFile(const std::string& path) {
+    std::FILE* file = openFile(path, L"wb");
+    if (file == nullptr) cannotWrite(path, errno);
+    return std::make_unique<FileSink>(file, path);
+}
+
+}  // namespace reelport
