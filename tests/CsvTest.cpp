@@ -1,9 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The CSV rules for text fields, and the blocks the CSV files are written in.
+#include "base/Failure.h"
 #include "csv/CsvWriter.h"
 #include "csv/Digits.h"
 
 #include "TestSupport.h"
+
+#include <cerrno>
+#include <cstring>
 
 namespace reelport {
 namespace {
@@ -19,6 +23,36 @@ std::string written(const Write& write, CsvEncoding encoding = CsvEncoding::Palm
     write(out);
     out.close();
     return text;
+}
+
+// A disk that takes the first `room` bytes of a write, fails it without an
+// error number (as some C libraries do), then has room again.
+struct FillingDisk : ByteSink {
+    std::string text;
+    std::size_t room = 1000;
+    void write(std::string_view bytes) override {
+        if (room < bytes.size()) {
+            text.append(bytes.substr(0, std::exchange(room, SIZE_MAX)));
+            cannotWrite("disk", 0);
+        }
+        text.append(bytes);
+    }
+    void close() override {}
+};
+
+// Bytes of a failed write may have landed: they are never written again,
+// also not when the writer is destroyed; and the failure names an error.
+TEST(CsvWriter, NeverWritesAgainWhatAFailedWriteMayHaveWritten) {
+    FillingDisk disk;
+    const std::string rows(200000, 'r');
+    try {
+        CsvWriter out(disk);
+        out.write(rows);
+        FAIL() << "the failed write went unnoticed";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.message(), "disk: " + std::string(std::strerror(EIO)) + "\n");
+    }
+    EXPECT_EQ(disk.text, rows.substr(0, 1000));
 }
 
 TEST(WriteQuotedField, FollowsTheCsvRules) {

@@ -5,6 +5,7 @@
 
 #include "TestSupport.h"
 #include "cli/ConsoleWindow.h"
+#include "platform/Files.h"
 
 #include <filesystem>
 #include <functional>
@@ -378,6 +379,16 @@ TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
                                            << ", output " << c.outputIsConsole << ", window " << c.hasWindow;
     }
 }
+
+#ifdef _WIN32
+// Windows lets a name hold an unpaired surrogate, which no UTF-8 can carry:
+// such a name is refused, never changed into another one.
+TEST(WindowsNames, AreRefusedWhereNoUtf8CanCarryThem) {
+    EXPECT_EQ(utf8FromWide(L"Films \xD83C\xDFAC"), "Films \xF0\x9F\x8E\xAC");
+    EXPECT_EQ(utf8FromWide(L"Films \xD83C"), std::nullopt);
+    EXPECT_EQ(displayFromWide(L"\xDC00!"), "\xEF\xBF\xBD!");
+}
+#endif
 
 }  // namespace
 }  // namespace reelport

@@ -17,13 +17,18 @@ async function reelportConvert(reelport, files, salvage, utf8) {
   const encoder = new TextEncoder();
   const names = files.map((file) => encoder.encode(file.name + '\0'));
   const namesAt = reelport._malloc(Math.max(1, names.reduce((size, name) => size + name.length, 0)));
-  let at = namesAt;
-  for (const name of names) {
-    reelport.HEAPU8.set(name, at);
-    at += name.length;
+  if (namesAt === 0) throw new Error('not enough memory for the names of the files chosen');
+  let run;
+  try {
+    let at = namesAt;
+    for (const name of names) {
+      reelport.HEAPU8.set(name, at);
+      at += name.length;
+    }
+    run = reelport._reelportStart(namesAt, files.length);
+  } finally {
+    reelport._free(namesAt);
   }
-  const run = reelport._reelportStart(namesAt, files.length);
-  reelport._free(namesAt);
   try {
     for (const which of [0, 1]) {
       const found = reelport._reelportFound(run, which);

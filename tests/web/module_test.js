@@ -76,5 +76,18 @@ function nativeRun(directory, options) {
     for (const problem of problems) console.log(`     ${problem}`);
     failures += problems.length === 0 ? 0 : 1;
   }
+  // No memory for the names: refused, nothing written at address 0. A start
+  // that throws: the names' memory is given back all the same.
+  const freed = [];
+  const starved = {...module, _malloc: () => 0, _free: (at) => freed.push(at)};
+  const failing = {...module, _reelportStart: () => { throw new Error('start'); }, _free: (at) => freed.push(at)};
+  const sampleFiles = Object.keys(sample).map((name) => ({name, read: () => sample[name]}));
+  for (const [what, stub, expected] of [['no memory', starved, 0], ['failed start', failing, 1]]) {
+    const refused = await reelportConvert(stub, sampleFiles, false, false).then(() => false, () => true);
+    const ok = refused && freed.length === expected;
+    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}: refused ${refused}, names freed ${freed.length} times`);
+    failures += ok ? 0 : 1;
+    freed.length = 0;
+  }
   process.exit(failures === 0 ? 0 : 1);
 })();
