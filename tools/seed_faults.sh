@@ -29,363 +29,378 @@ wanted=" $* "
 # Each fault: "@ FILE | what goes wrong", then the text to find ("- " lines)
 # and the text put in its place ("+ " lines; a bare "+" puts nothing).
 faults=$(cat <<'EOF'
-@ src/PalmDB.h | category index taken from three bits
+@ src/format/PalmDB.h | category index taken from three bits
 - return attributes & 0x0Fu;
 + return attributes & 0x07u;
-@ src/PalmDB.h | last record runs to where a next entry would point, not to the end of the file
+@ src/format/PalmDB.h | last record runs to where a next entry would point, not to the end of the file
 - end = index + 1 < recordCount_ ?
 + end = index + 1 <= recordCount_ ?
-@ src/PalmDB.cpp | header check lets a 79-byte file through
+@ src/format/PalmDB.cpp | header check lets a 79-byte file through
 - if (fileLength < kHeaderSize) fatalCheck
 + if (fileLength + 1 < kHeaderSize) fatalCheck
-@ src/PalmDB.cpp | chained record lists are not refused
+@ src/format/PalmDB.cpp | chained record lists are not refused
 - if (header_.nextRecordListId != 0) fatalCheck("Cannot parse chained record lists");
 +
-@ src/PalmDB.cpp | record list ending at the end of the file is refused (> made >=)
+@ src/format/PalmDB.cpp | record list ending at the end of the file is refused (> made >=)
 - if (listEnd > fileLength) fatalCheck
 + if (listEnd >= fileLength) fatalCheck
-@ src/PalmDB.cpp | appinfo right behind what precedes it is refused (> made >=)
+@ src/format/PalmDB.cpp | appinfo right behind what precedes it is refused (> made >=)
 - if (position > header_.appInfoOffset)
 + if (position >= header_.appInfoOffset)
-@ src/PalmDB.cpp | first record before the appinfo reported as a short appinfo read
+@ src/format/PalmDB.cpp | first record before the appinfo reported as a short appinfo read
 - if (recordCount > 0) fatalCheck("missed first record position");
 -             fatalCheck("short appinfo read");
 + fatalCheck("short appinfo read");
-@ src/PalmDB.cpp | a block or record may run one byte past the end of the file
+@ src/format/PalmDB.cpp | a block or record may run one byte past the end of the file
 - if (end > file.size()) return std::nullopt;
 + if (end > file.size() + 1) return std::nullopt;
-@ src/PalmDB.cpp | first record position compared unsigned
+@ src/format/PalmDB.cpp | first record position compared unsigned
 - if (static_cast<std::int32_t>(static_cast<std::uint32_t>(position)) >
 -         static_cast<std::int32_t>(static_cast<std::uint32_t>(recordsStart))) {
 + if (position > recordsStart) {
-@ src/PalmDB.cpp | record starting before the one ahead of it reported as a short data read
+@ src/format/PalmDB.cpp | record starting before the one ahead of it reported as a short data read
 - if (!last) fatalCheck("record position mismatch");
 +
-@ src/PalmDB.cpp | record in the middle running past the end of the file not refused
+@ src/format/PalmDB.cpp | record in the middle running past the end of the file not refused
 - if (end != position && end > fileLength) fatalCheck("short data read");
 +
-@ src/PalmDB.cpp | salvage: a file shorter than the header is salvaged, not refused
-- if (damage == nullptr || failure.status() != kStatusFatal || image_.size() < kHeaderSize) throw;
-+ if (damage == nullptr || failure.status() != kStatusFatal) throw;
-@ src/PalmDB.cpp | salvage: entries counted from byte 80, so one ending within a byte of the cut is lost
+@ src/format/PalmDB.cpp | salvage: a file shorter than the header is salvaged, not refused
+- if (!damage.salvaging() || failure.kind() != FailureKind::Damaged || image_.size() < kHeaderSize) throw;
++ if (!damage.salvaging() || failure.kind() != FailureKind::Damaged) throw;
+@ src/format/PalmDB.cpp | salvage: entries counted from byte 80, so one ending within a byte of the cut is lost
 - (fileLength - kRecordListStart) / kEntrySize
 + (fileLength - kHeaderSize) / kEntrySize
-@ src/PalmDB.cpp | salvage: entries cut off by the end of the file not counted as skipped
+@ src/format/PalmDB.cpp | salvage: entries cut off by the end of the file not counted as skipped
 - damage.skipUnlisted(listed - whole);
 +
-@ src/PalmDB.cpp | salvage: a record right behind the record list is lost without a word (>= made >)
+@ src/format/PalmDB.cpp | salvage: a record right behind the record list is lost without a word (>= made >)
 - if (offset >= listEnd && offset <= fileLength)
 + if (offset > listEnd && offset <= fileLength)
-@ src/PalmDB.cpp | salvage: records listed out of file order are not put in file order
+@ src/format/PalmDB.cpp | salvage: records listed out of file order are not put in file order
 - std::sort(starts.begin(), starts.end());
 +
-@ src/PalmDB.cpp | salvage: a record starting past the end of the file is skipped without a word
+@ src/format/PalmDB.cpp | salvage: a record starting past the end of the file is skipped without a word
 - if (offset > fileLength) damage.skipRecord(i, uniqueIdAt(i), "starts past the end of the file");
 +
-@ src/ExportFrame.h | salvage: a record whose texts run past its end is not reported
+@ src/catalogue/RecordFit.h | salvage: a record whose texts run past its end is not reported
 - !db.salvaged() || textsEnded) return;
 + !db.salvaged() || true) return;
-@ src/PalmDB.cpp | salvage: a category name cut by the end of the file is read in part
+@ src/format/PalmDB.cpp | salvage: a category name cut by the end of the file is read in part
 - held - (held - kCategoryTableStart) % kCategoryNameSize;
 + held;
-@ src/DamageReport.cpp | findings not put in the report's order (a finding found late stays last)
+@ src/format/DamageReport.cpp | findings not put in the report's order (a finding found late stays last)
 - std::stable_sort(findings_.begin(), findings_.end(), byPlace);
 +
-@ src/DamageReport.cpp | a run of records named to one past its last record
+@ src/format/DamageReport.cpp | a run of records named to one past its last record
 - std::to_string(tail.place - 1) + " (unique IDs "
 + std::to_string(tail.place) + " (unique IDs "
-@ src/DamageReport.cpp | a run of records named to a unique ID counted on from its first, not its last record's
+@ src/format/DamageReport.cpp | a run of records named to a unique ID counted on from its first, not its last record's
 - "-" + std::to_string(tail.uniqueId)
 + "-" + std::to_string(head.uniqueId + (last - first))
-@ src/DamageReport.cpp | a run of records stops one record short
+@ src/format/DamageReport.cpp | a run of records stops one record short
 - while (last + 1 < findings_.size() &&
 + while (last + 2 < findings_.size() &&
-@ src/DamageReport.cpp | findings of one pattern with different numbers (other missing tapes) make a run
+@ src/format/DamageReport.cpp | findings of one pattern with different numbers (other missing tapes) make a run
 - return other.pattern == head.pattern && other.number == head.number;
 + return other.pattern == head.pattern;
-@ src/DamageReport.cpp | the limit counts findings, not lines
+@ src/format/DamageReport.cpp | the limit counts findings, not lines
 - if (++lines > kShownLines) continue;
 + lines += last - first + 1;
 +         if (lines > kShownLines) continue;
-@ src/DamageReport.cpp | skipped records not counted
+@ src/format/DamageReport.cpp | skipped records not counted
 - ++skipped_;
 +
-@ src/Files.cpp | the last of several case variants is used
+@ src/platform/Files.cpp | the last of several case variants is used
 - && (!found || names[i] < names[*found])) found = i;
 + && (!found || names[*found] < names[i])) found = i;
-@ src/Files.cpp | an exact name that is a dangling link looked up in the directory listing, which prefers it as well: lstat made stat (performance only)
+@ src/platform/FilesPosix.cpp | an exact name that is a dangling link looked up in the directory listing, which prefers it as well: lstat made stat (performance only)
 - if (lstat(path.c_str(), &entry) == 0
 + if (stat(path.c_str(), &entry) == 0
-@ src/Files.cpp | a CSV name that is a symbolic link to a database is not seen as that database (stat made lstat)
+@ src/platform/FilesPosix.cpp | a CSV name that is a symbolic link to a database is not seen as that database (stat made lstat)
 - return stat(first.c_str(), &one) == 0
 + return lstat(first.c_str(), &one) == 0
-@ src/Files.cpp | a CSV name linked to the case variant of a database is not refused
-- const std::string database = pathToRead(inputPath);
-+ const std::string database = inputPath;
-@ src/Files.cpp | a named pipe in place of a database blocks the open
+@ src/run/DirectoryPlace.cpp | a CSV name linked to the case variant of a database is not refused
+- const std::string database = pathToRead(composePath(directory_, databaseName));
++ const std::string database = composePath(directory_, databaseName);
+@ src/platform/FilesPosix.cpp | a named pipe in place of a database blocks the open
 - open(path.c_str(), O_RDONLY | O_NONBLOCK)
 + open(path.c_str(), O_RDONLY)
-@ src/Files.cpp | an older CSV file is appended to, not replaced
-- openFile(path, "wb")
-+ openFile(path, "ab")
-@ src/Files.cpp | a failed write to standard output goes unnoticed (no flush)
+@ src/platform/FilesPosix.cpp | an older CSV file is appended to, not replaced
+- std::fopen(path.c_str(), "wb")
++ std::fopen(path.c_str(), "ab")
+@ src/platform/Console.cpp | a failed write to standard output goes unnoticed (no flush)
 - == text.size() && std::fflush(stream_) == 0) return;
 + == text.size()) return;
-@ src/CsvWriter.h | line end written as LF alone
+@ src/csv/CsvWriter.h | line end written as LF alone
 - if (c == '\n') *at++ = '\r';
 +
-@ src/CsvWriter.h | a number that is a power of ten loses a digit (>= made >)
+@ src/csv/Digits.h | a number that is a power of ten loses a digit (>= made >)
 - estimate + (value >= kPowers[estimate])
 + estimate + (value > kPowers[estimate])
-@ src/CsvWriter.h | eight-digit numbers divided by 100 a little short: 100 comes out wrong
+@ src/csv/Digits.h | eight-digit numbers divided by 100 a little short: 100 comes out wrong
 - lanes * 10486 >> 20
 + lanes * 10485 >> 20
-@ src/CsvWriter.h | eight-digit numbers: leading zeros counted from the wrong end
+@ src/csv/Digits.h | eight-digit numbers: leading zeros counted from the wrong end
 - const auto zeros = static_cast<unsigned>(std::countr_zero(lanes)) / 8;
 + const auto zeros = static_cast<unsigned>(std::countl_zero(lanes)) / 8;
-@ src/CsvWriter.h | the number 9 written with a leading zero
+@ src/csv/Digits.h | the number 9 written with a leading zero
 - const bool oneDigit = value < 10;
 + const bool oneDigit = value < 9;
-@ src/CsvWriter.h | a field near the end of the buffer given no room for the row's fixed parts behind it
+@ src/csv/CsvWriter.h | a field near the end of the buffer given no room for the row's fixed parts behind it
 - * text.size() + 2 + kRowRoom > room)
 + * text.size() + 2 > room)
-@ src/CsvWriter.h | a number whose leading digits come to exactly 100 reads past the digit pairs (>= made >)
+@ src/csv/Digits.h | a number whose leading digits come to exactly 100 reads past the digit pairs (>= made >)
 - for (; value >= 100;
 + for (; value > 100;
-@ src/QuotedText.h | bytes 0x80, 0xA2 and 0x8A of a long text taken for NUL, quote or LF (high bit not checked)
+@ src/csv/QuotedText.h | bytes 0x80, 0xA2 and 0x8A of a long text taken for NUL, quote or LF (high bit not checked)
 - return ~(((x & kLow7) + kLow7) | x | kLow7);
 + return ~(((x & kLow7) + kLow7) | kLow7);
-@ src/QuotedText.h | the last block (vector or word) of a text may start one byte before the run copied unchanged
+@ src/csv/QuotedText.h | the last block (vector or word) of a text may start one byte before the run copied unchanged
 - if (end - run < kSize) return false;
 + if (end - run + 1 < kSize) return false;
-@ src/CsvWriter.h | a line break in a written text (a header line) comes out as LF alone
+@ src/csv/CsvWriter.h | a line break in a written text (a header line) comes out as LF alone
 - if (encoding_ == CsvEncoding::Palm && text.find('\n') == std::string_view::npos) {
 + if (encoding_ == CsvEncoding::Palm) {
-@ src/CsvWriter.cpp | write errors of a CSV file ignored
-- std::fwrite(buffer_.get(), 1, size, file_.get()) != size
-+ std::fwrite(buffer_.get(), 1, size, file_.get()) > size
-@ src/CsvWriter.cpp | CSV file cut short by a failure loses its last rows
-- (void)std::fwrite(buffer_.get(), 1, used_, file_.get());
+@ src/platform/Files.cpp | write errors of a CSV file ignored
+- != bytes.size()) cannotWrite(path_, errno);
++ > bytes.size()) cannotWrite(path_, errno);
+@ src/csv/CsvWriter.cpp | CSV file cut short by a failure loses its last rows
+- sink_.write({buffer_.get(), used_});
 +
-@ src/CsvWriter.cpp | a text of 32 KiB or more loses its closing quote
+@ src/csv/CsvWriter.cpp | a text of 32 KiB or more loses its closing quote
 - put('"');
 -     if (taken != nullptr)
 + if (taken != nullptr)
-@ src/CsvWriter.cpp | the bytes behind the whole pages written out are dropped
+@ src/csv/CsvWriter.cpp | the bytes behind the whole pages written out are dropped
 - used_ -= size;
 + used_ = 0;
-@ src/CsvWriter.cpp | a block written out to its end, not to its last whole page (performance only)
+@ src/csv/CsvWriter.cpp | a block written out to its end, not to its last whole page (performance only)
 - const std::size_t size = all ? used_ : used_ / kPage * kPage;
 + const std::size_t size = used_;
-@ src/CsvWriter.cpp | a category field loses its last byte to the closing quote
+@ src/csv/CsvWriter.cpp | a category field loses its last byte to the closing quote
 - prepared.resize(static_cast<std::size_t>(end - prepared.data()) + 1);
 + prepared.resize(static_cast<std::size_t>(end - prepared.data()));
-@ src/Exports.h | tape label cut one byte too long
-- .substr(0, kTapeLabelSize);
-+ .substr(0, kTapeLabelSize + 1);
-@ src/ExportFrame.cpp | a directory ending in a separator gets a second one
-- return !directory.empty() && directoryPartLength(directory) == directory.size();
-+ return false;
-@ src/ExportFrame.cpp | a path's directory part ends at its first separator, not its last
+@ src/catalogue/TapeRecord.h | tape label cut one byte too long
+- .substr(0, kLabelSize);
++ .substr(0, kLabelSize + 1);
+@ src/platform/Paths.cpp | a directory ending in a separator gets a second one
+- if (directory.empty() || directoryPartLength(directory) != directory.size()) path += kSeparator;
++ path += kSeparator;
+@ src/platform/Paths.cpp | a path's directory part ends at its first separator, not its last
 - path.rfind(kSeparator)
 + path.find(kSeparator)
-@ src/ExportFrame.cpp | a programme database named in another case does not stand for its folder
+@ src/cli/CommandLine.cpp | a programme database named in another case does not stand for its folder
 - || equalIgnoringAsciiCase(name, kProgsDatabase)
 + || name == kProgsDatabase
-@ src/ExportFrame.cpp | a directory named like a database stands for its parent
+@ src/cli/CommandLine.cpp | a directory named like a database stands for its parent
 - if (!database || !isRegularFile(argument)) return argument;
 + if (!database) return argument;
-@ src/ExportFrame.cpp | a database file's bare name gives the root, not the working directory
+@ src/cli/CommandLine.cpp | a database file's bare name gives the root, not the working directory
 - return length == 0 ? std::string{'.', kSeparator}
 + return length == 0 ? std::string()
-@ src/Files.cpp | a link to a database file does not stand for its folder (stat made lstat)
+@ src/platform/FilesPosix.cpp | a link to a database file does not stand for its folder (stat made lstat)
 - return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 + return lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-@ src/WindowsConsole.cpp | a run waits for Enter when its console's process count is unknown
+@ src/cli/ConsoleWindow.cpp | a run waits for Enter when its console's process count is unknown
 - console.processCount == 1
 + console.processCount <= 1
-@ src/WindowsConsole.cpp | a run waits for Enter with its input redirected
+@ src/cli/ConsoleWindow.cpp | a run waits for Enter with its input redirected
 - && console.inputIsConsole
 +
-@ src/WindowsConsole.cpp | a run waits for Enter in a console without a window
+@ src/cli/ConsoleWindow.cpp | a run waits for Enter in a console without a window
 - && console.hasWindow
 +
-@ src/ExportFrame.cpp | salvage ends at a database of another type
-- checkIdentity(db, damage);
-+ checkIdentity(db);
-@ src/ExportFrame.cpp | category name read past its 16-byte slot
-- untilNul(slot.substr(0, kCategoryNameSize))
-+ untilNul(slot.substr(0, kCategoryNameSize + 1))
-@ src/ExportFrame.cpp | the tape list may replace the programme database (only the tape database checked)
+@ src/catalogue/Identity.cpp | salvage ends at a database of another type
+- if (!damage.salvaging()) fatalCheck("wrong PDB type");
++ fatalCheck("wrong PDB type");
+@ src/format/CategoryTable.h | category name read past its 16-byte slot
+- std::min(kCategoryNameSize, appInfo.size() - start)
++ std::min(kCategoryNameSize + 1, appInfo.size() - start)
+@ src/run/DirectoryPlace.cpp | the tape list may replace the programme database (only the tape database checked)
 - {kTapesDatabase, kProgsDatabase}
 + {kTapesDatabase}
-@ src/ExportFrame.cpp | CSV file not closed before the count line
-- csv.close();
+@ src/run/Conversion.cpp | CSV file not closed before the count line
+- out.close();
 +
-@ src/ExportFrame.cpp | salvage report counts the entries read, not the records listed
-- db.header().numRecords, rows
-+ db.recordCount(), rows
-@ src/TapeExport.cpp | 19-byte tape record accepted
+@ src/run/Conversion.cpp | salvage report counts the entries read, not the records listed
+- list.listed = db.header().numRecords;
++ list.listed = db.recordCount();
+@ src/catalogue/TapeRecord.h | 19-byte tape record accepted
 - constexpr std::size_t kMinimumSize = kLengthOffset + 2;
 + constexpr std::size_t kMinimumSize = kLengthOffset + 1;
-@ src/ExportFrame.h | low bits of the kind byte matter
+@ src/catalogue/RecordFit.h | low bits of the kind byte matter
 - (record.data[0] & 0xF0) != kind
 + record.data[0] != kind
-@ src/TapeExport.cpp | hours of a tape off by one second
-- at = digits::decimal(at, seconds / 3600);
-+ at = digits::decimal(at, seconds / 3601);
-@ src/ProgExport.cpp | seen flag read from bit 6
+@ src/csv/CsvRows.h | hours of a tape off by one second
+- const unsigned seconds = tape.record.lengthSeconds();
+-         *at++ = ',';
+-         at = digits::decimal(at, seconds / 3600);
++ const unsigned seconds = tape.record.lengthSeconds();
++         *at++ = ',';
++         at = digits::decimal(at, seconds / 3601);
+@ src/catalogue/ProgRecord.h | seen flag read from bit 6
 - kSeenFlag = 0x80;
 + kSeenFlag = 0x40;
-@ src/ProgExport.cpp | length in seconds kept in 16 bits
-- std::uint32_t{be16(data, kLengthOffset)} * (speedCode + 1)
-+ static_cast<std::uint16_t>(be16(data, kLengthOffset) * (speedCode + 1))
-@ src/ProgExport.cpp | year counted from 1900
-- (date >> 9) + 1904
-+ (date >> 9) + 1900
-@ src/ProgExport.cpp | rating 1 written as none
+@ src/catalogue/ProgRecord.h | length in seconds kept in 16 bits
+- return std::uint32_t{be16(data_, kLengthOffset)} * (speedCode() + 1);
++ return static_cast<std::uint16_t>(be16(data_, kLengthOffset) * (speedCode() + 1));
+@ src/catalogue/ProgRecord.h | year counted from 1900
+- (date() >> 9) + 1904
++ (date() >> 9) + 1900
+@ src/csv/CsvRows.h | rating 1 written as none
 - rating > 0 ?
 + rating > 1 ?
-@ src/ProgExport.cpp | no rating written as 0 instead of -
+@ src/csv/CsvRows.h | no rating written as 0 instead of -
 - : '-');
 + : '0');
-@ src/ProgExport.cpp | a programme record of exactly 18 bytes reads its title's first byte past the record
-- data.size() <= kTitleOffset ||
-+ data.size() < kTitleOffset ||
-@ src/ProgExport.cpp | radix sort: the highest digit of the keys (bits 20-31 of a tape ID) not sorted
+@ src/catalogue/ProgRecord.h | a programme record of exactly 18 bytes reads its title's first byte past the record
+- data_.size() <= kTitleOffset ||
++ data_.size() < kTitleOffset ||
+@ src/catalogue/ProgList.cpp | radix sort: the highest digit of the keys (bits 20-31 of a tape ID) not sorted
 - kDigits = (64 - kSortedBits) / kDigitBits;
 + kDigits = (52 - kSortedBits) / kDigitBits;
-@ src/ProgExport.cpp | radix sort: a digit that all keys share sorted all the same (performance only)
+@ src/catalogue/ProgList.cpp | radix sort: a digit that all keys share sorted all the same (performance only)
 - if (count(digit, keys.front()) == keys.size()) continue;
 +
-@ src/ProgExport.cpp | radix sort: the place of the first key of each digit value counted from the value's own count
+@ src/catalogue/ProgList.cpp | radix sort: the place of the first key of each digit value counted from the value's own count
 - start += std::exchange(next, start);
 + start += next;
-@ src/ProgExport.cpp | programmes sorted by the low 24 bits of their tape ID
-- std::uint64_t{be32(entry.data, kTapeIdOffset)} << 32
-+ std::uint64_t{be32(entry.data, kTapeIdOffset) & 0xFFFFFF} << 32
-@ src/ProgExport.cpp | merge join passes over the matching tape (< made <=)
+@ src/catalogue/ProgList.cpp | programmes sorted by the low 24 bits of their tape ID
+- std::uint64_t{ProgRecord::tapeIdOf(entry.data)} << 32
++ std::uint64_t{ProgRecord::tapeIdOf(entry.data) & 0xFFFFFF} << 32
+@ src/catalogue/ProgList.h | merge join passes over the matching tape (< made <=)
 - *tape >> 16 < tapeId
 + *tape >> 16 <= tapeId
-@ src/ProgExport.cpp | salvage: a tape of another kind or too short gives way to a later one of its ID
+@ src/catalogue/ProgList.cpp | salvage: a tape of another kind or too short gives way to a later one of its ID
 - room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
 + if (fitOf(entry, 0xA0, 20) == RecordFit::Whole) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
-@ src/ProgExport.cpp | salvage: a tape whose record cannot be read gives way to a later one of its ID
+@ src/catalogue/ProgList.cpp | salvage: a tape whose record cannot be read gives way to a later one of its ID
 - room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
 + if (!entry.skipped) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
-@ src/ProgExport.cpp | salvage: a tape whose record cannot be read is not reported missing
-- tapeFound = listed && !tapesDb.skipped(*tape & kFileIndexMask);
+@ src/catalogue/ProgList.h | salvage: a tape whose record cannot be read is not reported missing
+- tapeFound = listed && !tapesDb.skipped(*tape & ProgOrder::kFileIndexMask);
 + tapeFound = listed;
-@ src/ProgExport.cpp | the slot of a label shorter than 16 bytes not filled up with NUL
-- std::fill(std::copy(label.begin(), label.end(), slot), slot + kLabelSlot, '\0');
+@ src/catalogue/ProgList.cpp | the slot of a label shorter than 16 bytes not filled up with NUL
+- std::fill(std::copy(label.begin(), label.end(), slot), slot + kSlot, '\0');
 + std::copy(label.begin(), label.end(), slot);
-@ src/ProgExport.cpp | salvage: a programme whose tape is missing gets the label of the tape before it
+@ src/catalogue/ProgList.h | salvage: a programme whose tape is missing gets the label of the tape before it
 - label = listed ?
 + if (tapeFound) label = listed ?
-@ src/ProgExport.cpp | a record's data prefetched by a key one past the last (< made <=)
+@ src/catalogue/ProgList.h | a record's data prefetched by a key one past the last (< made <=)
 - if (at + kAhead < keys.size())
 + if (at + kAhead <= keys.size())
-@ src/ProgExport.cpp | prefetch hint dropped (performance only)
+@ src/catalogue/ProgList.h | prefetch hint dropped (performance only)
 - __builtin_prefetch(address);
 + (void)address;
-@ src/ProgExport.cpp | prefetching one row ahead instead of sixteen (performance only)
+@ src/catalogue/ProgList.h | prefetching one row ahead instead of sixteen (performance only)
 - kAhead = 16;
 + kAhead = 1;
-@ src/Failure.cpp | fatal-check line changed
+@ src/base/Failure.cpp | fatal-check line changed
 - text += " (at ";
 + text += " (in ";
-@ src/Failure.cpp | source file named with its last slash
+@ src/base/Failure.cpp | source file named with its last slash
 - path.substr(slash + 1)
 + path.substr(slash)
-@ src/Failure.cpp | the fatal check's condition not passed on to a salvage report
-- throw Failure(kStatusFatal, std::move(text), condition);
-+ throw Failure(kStatusFatal, std::move(text));
-@ src/main.cpp | usage ends with status 0
-- status = reelport::kStatusRefused;
-+
-@ src/main.cpp | an empty directory after the options taken for a directory
+@ src/base/Failure.cpp | the fatal check's condition not passed on to a salvage report
+- throw Failure(FailureKind::Damaged, std::move(text), {}, 0, condition);
++ throw Failure(FailureKind::Damaged, std::move(text));
+@ src/cli/main.cpp | usage ends with status 0
+- console.write(kUsage);
+-         status = kStatusRefused;
++ console.write(kUsage);
+@ src/cli/CommandLine.cpp | an empty directory after the options taken for a directory
 - if (argument == arguments.end() || argument->empty())
 + if (argument == arguments.end())
-@ src/main.cpp | -- does not end the options: it is taken for the directory
+@ src/cli/CommandLine.cpp | -- does not end the options: it is taken for the directory
 - ++argument;
 +
-@ src/main.cpp | an unknown option of one dash taken for the directory
+@ src/cli/CommandLine.cpp | an unknown option of one dash taken for the directory
 - } else if (option.starts_with('-')) {
 + } else if (option.starts_with("--")) {
-@ src/main.cpp | --utf8 does nothing
-- commandLine.encoding = reelport::CsvEncoding::Utf8;
+@ src/cli/CommandLine.cpp | --utf8 does nothing
+- commandLine.options.encoding = CsvEncoding::Utf8;
 +
-@ src/ExportFrame.cpp | the CSV files written in the handheld's bytes whatever the option
-- CsvWriter csv(csvPath, encoding);
-+ CsvWriter csv(csvPath);
-@ src/PalmLatin.h | the diamond and the heart swapped
+@ src/run/Conversion.cpp | the CSV files written in the handheld's bytes whatever the option
+- CsvWriter out(*sink, encoding);
++ CsvWriter out(*sink);
+@ src/catalogue/PalmLatin.h | the diamond and the heart swapped
 - 0x2666, 0x017D, 0x2665
 + 0x2665, 0x017D, 0x2666
-@ src/PalmLatin.h | the numeric space written as a plain blank
+@ src/catalogue/PalmLatin.h | the numeric space written as a plain blank
 - points[0x19] = 0x2007;
 + points[0x19] = 0x0020;
-@ src/PalmLatin.h | 0x9D taken as y with acute accent
+@ src/catalogue/PalmLatin.h | 0x9D taken as y with acute accent
 - 0x009D, 0x017E
 + 0x00FD, 0x017E
-@ src/PalmLatin.h | the lead byte of a three-byte form takes one bit too few
+@ src/catalogue/PalmLatin.h | the lead byte of a three-byte form takes one bit too few
 - 0xE0 | point >> 12
 + 0xE0 | point >> 13
-@ src/PalmLatin.h | the numeric space not converted where bytes are taken one by one
+@ src/catalogue/PalmLatin.h | the numeric space not converted where bytes are taken one by one
 - byte == 0x18 || byte == 0x19;
 + byte == 0x18;
-@ src/CsvWriter.h | a bare character (a rating) not converted in UTF-8
+@ src/csv/CsvWriter.h | a bare character (a rating) not converted in UTF-8
 - if (kEncoding == CsvEncoding::Utf8 && changesInUtf8(static_cast<unsigned char>(c)))
 + if (kEncoding == CsvEncoding::Utf8 && c == '\x18')
-@ src/QuotedText.h | the word scan misses the numeric space 0x19
+@ src/csv/QuotedText.h | the word scan misses the numeric space 0x19
 - constexpr Word kNotLowest = 0xFEFEFEFEFEFEFEFEu;
 + constexpr Word kNotLowest = 0xFFFFFFFFFFFFFFFFu;
-@ src/QuotedText.h | the word scan in UTF-8 misses bytes from 0x80
+@ src/csv/QuotedText.h | the word scan in UTF-8 misses bytes from 0x80
 - return marks | (w & kHigh) | zeroBytes
 + return marks | zeroBytes
-@ src/QuotedText.h | the vector scan misses line feeds
+@ src/csv/QuotedText.h | the vector scan misses line feeds
 - _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n')));
 + _mm_setzero_si128());
-@ src/QuotedText.h | the vector scan in UTF-8 misses bytes from 0x80
+@ src/csv/QuotedText.h | the vector scan in UTF-8 misses bytes from 0x80
 - _mm_cmplt_epi8(bytes, _mm_set1_epi8(0x20))
 + _mm_cmplt_epi8(_mm_and_si128(bytes, _mm_set1_epi8(0x7F)), _mm_set1_epi8(0x20))
-@ src/QuotedText.h | the vector scan in UTF-8 misses the numeric space 0x19
+@ src/csv/QuotedText.h | the vector scan in UTF-8 misses the numeric space 0x19
 - _mm_set1_epi8(0x20)
 + _mm_set1_epi8(0x19)
-@ src/QuotedText.h | a vector with no byte needing care taken as one whose last byte needs care
+@ src/csv/QuotedText.h | a vector with no byte needing care taken as one whose last byte needs care
 - std::countr_zero(marks | 1u << kSize)
 + std::countr_zero(marks | 1u << (kSize - 1))
-@ src/QuotedText.h | a text in UTF-8 given room for two bytes a byte
+@ src/csv/QuotedText.h | a text in UTF-8 given room for two bytes a byte
 - return encoding == CsvEncoding::Utf8 ? kMaxUtf8Size : 2;
 + return 2;
-@ src/CsvWriter.cpp | category names prepared in the handheld's bytes in UTF-8 too
+@ src/csv/CsvWriter.cpp | category names prepared in the handheld's bytes in UTF-8 too
 - quoteInto(encoding_, text.data(), text.data() + text.size(), &prepared[1])
 + quoteInto(CsvEncoding::Palm, text.data(), text.data() + text.size(), &prepared[1])
-@ src/main.cpp | salvage ends with status 0 when only the tape database was damaged
-- if (!tapesDamage.empty() || !progsDamage.empty())
-+ if (!progsDamage.empty())
-@ src/main.cpp | a failed write to standard output not reported
-- if (console.error() != 0) reelport::fileFailure("standard output", console.error());
-+
-@ src/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
+@ src/run/Outcome.h | salvage ends with status 0 when only the tape database was damaged
+- return !tapes.damage.empty() || !progs.damage.empty();
++ return !progs.damage.empty();
+@ src/cli/main.cpp | a failed write to standard output not reported
+- if (console.error() != 0) {
++ if (false) {
+@ src/cli/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
 - std::signal(SIGPIPE, SIG_IGN);
 +
-@ src/ExportFrame.cpp | the count line's number not padded to four places
-- std::snprintf(count, sizeof count, "%4d ", rows);
-+ std::snprintf(count, sizeof count, "%d ", rows);
-@ src/MemoryRun.cpp | in memory, a CSV file counted as created before the identity check
--         checkIdentity(db, report);
--         created = true;
-+         created = true;
-+         checkIdentity(db, report);
-@ src/MemoryRun.cpp | in memory, the damage report put on standard output
-- if (!lines.report.empty()) outcome.messages.push_back({true, std::move(lines.report)});
-+ if (!lines.report.empty()) outcome.messages.push_back({false, std::move(lines.report)});
-@ src/MemoryRun.cpp | in memory, a salvage run that skipped something ends with status 0
-- : outcome.damaged ? kStatusSalvaged : kStatusSuccess;
+@ src/run/Conversion.cpp | the count line's number not padded to four places
+- std::snprintf(count, sizeof count, "%4d ", list.rows);
++ std::snprintf(count, sizeof count, "%d ", list.rows);
+@ src/run/MemoryRun.cpp | in memory, a CSV file never created counted as created, empty
+- return found == outputs_.end() ? std::nullopt : std::optional(found->second);
++ return found == outputs_.end() ? std::optional<std::string>("") : std::optional(found->second);
+@ src/run/MemoryRun.cpp | in memory, the damage report put on standard output
+- void report(std::string_view text) override { messages_.push_back({true, std::string(text)}); }
++ void report(std::string_view text) override { messages_.push_back({false, std::string(text)}); }
+@ src/run/Outcome.h | a salvage run that skipped something ends with status 0
+- : damaged() ? kStatusSalvaged : kStatusSuccess;
 + : kStatusSuccess;
-@ src/MemoryRun.cpp | in memory, a missing database named with the CSV file's name
-- if (!database) fileFailure(std::string(names.database), ENOENT);
-+ if (!database) fileFailure(std::string(names.csv), ENOENT);
+@ src/run/MemoryRun.cpp | in memory, a missing database named with the CSV file's name
+- if (!database) cannotRead(std::string(name), ENOENT);
++ if (!database) cannotRead(std::string(kTapesCsv), ENOENT);
+@ src/csv/CsvWriter.cpp | the bytes of a write that failed part-way written again when the writer is destroyed
+- if (stopped_ || used_ == 0) return;
++ if (used_ == 0) return;
+@ src/base/Failure.cpp | a failure without an error number reported as "Success"
+- if (errorNumber == 0) errorNumber = EIO;
++
+@ src/cli/main.cpp | a failed standard output reported in place of the failure that ended the run
+- if (outcome.failure) return outcome.status();
++
+@ src/catalogue/RecordFit.h | a record too short for its fixed fields taken for a row
+- if (fit == RecordFit::Whole) return true;
++ if (fit != RecordFit::OtherKind) return true;
 EOF
 )
 
