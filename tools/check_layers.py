@@ -18,7 +18,7 @@ LAYERS = [
     ["base"],
     ["format", "platform"],
     ["catalogue"],
-    ["csv"],
+    ["csv", "xlsx"],
     ["run"],
     ["cli", "web"],
 ]

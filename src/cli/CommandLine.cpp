@@ -34,6 +34,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             commandLine.options.salvage = true;
         } else if (option == "--utf8") {
             commandLine.options.encoding = CsvEncoding::Utf8;
+        } else if (option == "--xlsx") {
+            commandLine.options.workbook = true;
         } else if (option == "--") {
             ++argument;
             break;

@@ -17,6 +17,7 @@ inline constexpr std::string_view kUsage =
     "    --salvage  writes what is intact of a damaged catalogue, and reports the rest\n"
     "    --utf8     writes the CSV texts in UTF-8\n"
     "    --version  gives the program's version\n"
+    "    --xlsx     writes one Excel workbook, Cinecase.xlsx, instead of the CSV files\n"
     "\n";
 
 // What the command line asks for.

@@ -24,6 +24,20 @@ private:
     int error_ = 0;
 };
 
+// While it lives, standard error goes nowhere: around calls into a library
+// that writes its own lines there on a failure, which the tool reports in
+// its own words.
+class SilencedStandardError {
+public:
+    SilencedStandardError();
+    ~SilencedStandardError();
+    SilencedStandardError(const SilencedStandardError&) = delete;
+    SilencedStandardError& operator=(const SilencedStandardError&) = delete;
+
+private:
+    int saved_ = -1;  // standard error's own descriptor, kept aside
+};
+
 #ifdef _WIN32
 // While it lives, a console that shows standard output or standard error
 // takes the tool's UTF-8 text as UTF-8, so a name in any script shows as it

@@ -51,6 +51,43 @@ FileImage readWholeFile(const std::string& path);
 // gathers its own blocks. Failing to create or to write it ends the run.
 std::unique_ptr<ByteSink> createOutputFile(const std::string& path);
 
+// A new, empty file of a name of its own in `folder` (empty: the system's
+// folder for temporary files), for a library that writes a file by name;
+// returns its path. Its name is ASCII, the prefix's and the system's own.
+// A failure ends the run naming `nameForMessages`.
+std::string createScratchFile(const std::string& folder, const std::string& nameForMessages);
+
+// Gives the file `from` the name `to`, replacing a file there at once (a
+// reader sees the old file or the new one, never part of one). A failure
+// ends the run naming `to`.
+void renameReplacing(const std::string& from, const std::string& to);
+
+// Removes the file at `path`, if there is one.
+void removeFile(const std::string& path) noexcept;
+
+// How a library that opens files with the C library's narrow calls reaches
+// the file at `path` while an InFolder of the file's folder lives: by its
+// bare name on Windows, by its path elsewhere; and the folder it should put
+// its own temporary files in, `folder` being the file's ("." on Windows).
+std::string libraryName(const std::string& path);
+std::string libraryFolder(const std::string& folder);
+
+// While it lives, `folder` is the process's working directory, drive and
+// all: a library that opens files with the C library's narrow calls, which
+// on Windows take names in the ANSI code page, reaches a file there by its
+// bare ASCII name whatever script the folder is named in. Elsewhere names
+// are bytes and nothing changes.
+class InFolder {
+public:
+    explicit InFolder(const std::string& folder);
+    ~InFolder();
+    InFolder(const InFolder&) = delete;
+    InFolder& operator=(const InFolder&) = delete;
+
+private:
+    std::wstring previous_;
+};
+
 }  // namespace reelport
 
 #ifdef _WIN32

@@ -116,6 +116,31 @@ FileImage readWholeFile(const std::string& path) {
     return heapImage(std::move(image));
 }
 
+std::string createScratchFile(const std::string& folder, const std::string& nameForMessages) {
+    std::string path = (folder.empty() ? std::string(P_tmpdir) : folder) + "/.reelport-XXXXXX";
+    const int descriptor = mkstemp(path.data());
+    if (descriptor < 0) cannotWrite(nameForMessages, errno);
+    // mkstemp makes a file only its owner may read; the output gets what
+    // every file the user creates gets.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(descriptor, 0666 & ~mask);
+    close(descriptor);
+    return path;
+}
+
+void renameReplacing(const std::string& from, const std::string& to) {
+    if (std::rename(from.c_str(), to.c_str()) != 0) cannotWrite(to, errno);
+}
+
+void removeFile(const std::string& path) noexcept { std::remove(path.c_str()); }
+
+std::string libraryName(const std::string& path) { return path; }
+std::string libraryFolder(const std::string& folder) { return folder; }
+
+InFolder::InFolder(const std::string&) {}
+InFolder::~InFolder() = default;
+
 std::unique_ptr<ByteSink> createOutputFile(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) cannotWrite(path, errno);

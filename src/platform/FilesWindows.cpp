@@ -84,6 +84,39 @@ FileImage readWholeFile(const std::string& path) {
     return heapImage(std::move(image));
 }
 
+std::string createScratchFile(const std::string& folder, const std::string& nameForMessages) {
+    std::wstring directory = widen(folder);
+    if (directory.empty()) {
+        wchar_t temporary[MAX_PATH + 1];
+        const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+        directory.assign(temporary, length);
+    }
+    wchar_t name[MAX_PATH + 1];
+    if (GetTempFileNameW(directory.c_str(), L"rlp", 0, name) == 0) cannotWrite(nameForMessages, EACCES);
+    return *utf8FromWide(name);
+}
+
+void renameReplacing(const std::string& from, const std::string& to) {
+    if (MoveFileExW(widen(from).c_str(), widen(to).c_str(), MOVEFILE_REPLACE_EXISTING) != 0) return;
+    // A file another program holds open (a workbook in Excel) cannot be replaced.
+    const DWORD error = GetLastError();
+    cannotWrite(to, error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ? EACCES : EIO);
+}
+
+void removeFile(const std::string& path) noexcept { DeleteFileW(widen(path).c_str()); }
+
+std::string libraryName(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
+std::string libraryFolder(const std::string&) { return "."; }
+
+InFolder::InFolder(const std::string& folder) {
+    const DWORD length = GetCurrentDirectoryW(0, nullptr);
+    previous_.resize(length);
+    previous_.resize(GetCurrentDirectoryW(length, previous_.data()));
+    SetCurrentDirectoryW(widen(folder).c_str());
+}
+
+InFolder::~InFolder() { SetCurrentDirectoryW(previous_.c_str()); }
+
 std::unique_ptr<ByteSink> createOutputFile(const std::string& path) {
     std::FILE* file = openFile(path, L"wb");
     if (file == nullptr) cannotWrite(path, errno);

@@ -6,6 +6,14 @@
 #include "catalogue/TapeList.h"
 #include "csv/CsvRows.h"
 #include "csv/CsvWriter.h"
+#include "platform/Files.h"
+#include "platform/Paths.h"
+#include "xlsx/Workbook.h"
+#include "xlsx/XlsxRows.h"
+
+#include <algorithm>
+#include <ctime>
+#include <vector>
 
 #include <cstdio>
 #include <new>
@@ -51,6 +59,60 @@ void announce(std::string_view noun, const ListOutcome& list, Messages& messages
     if (!list.damage.empty()) messages.report(list.damage.text(list.database, list.listed, list.rows));
 }
 
+// The creation time a workbook records: the tape database's modification
+// date (seconds since 1904, as Palm OS counts), never the clock, so that the
+// same catalogue gives the same bytes. Kept between 1970 and 2038, which the
+// C libraries of every build can format (0 would mean "now").
+std::time_t creationTime(const PalmDB& tapesDb) {
+    constexpr std::int64_t kPalmEpoch = 2082844800;  // 1904-01-01 to 1970-01-01, in seconds
+    const std::int64_t since1970 = std::int64_t{tapesDb.header().modificationDate} - kPalmEpoch;
+    return static_cast<std::time_t>(std::clamp<std::int64_t>(since1970, 1, 0x7FFFFFFF));
+}
+
+// A scratch file is removed unless it was kept.
+struct ScratchFile {
+    std::string path;
+    bool kept = false;
+    ~ScratchFile() {
+        if (!kept) removeFile(path);
+    }
+};
+
+// Writes both lists into one workbook, a sheet each, which is kept only when
+// whole; then prints what exportTapes and exportProgs print.
+void exportWorkbook(Place& place, PalmDB& tapesDb, PalmDB& progsDb, Outcome& outcome, Messages& messages) {
+    readDatabase(place, kTapesDatabase, tapesDb, outcome.tapes);
+    const std::string path = place.outputPath(kWorkbook);
+    ScratchFile scratch{place.beginScratch(kWorkbook)};
+    const std::string folder = scratch.path.substr(0, directoryPartLength(scratch.path));
+    std::vector<std::string> notices;
+    Workbook workbook(libraryName(scratch.path), path, libraryFolder(folder), creationTime(tapesDb));
+    const auto sheet = [&](const char* name, const auto& writeList) {
+        lxw_worksheet* added = nullptr;
+        {
+            const InFolder inFolder(folder);
+            added = workbook.addSheet(name);
+        }
+        XlsxRows rows(workbook, added, path + ": sheet " + name, notices);
+        return writeList(rows);
+    };
+    outcome.tapes.rows = sheet("Tapes", [&](auto& rows) { return writeTapeList(tapesDb, rows, outcome.tapes.damage); });
+    readDatabase(place, kProgsDatabase, progsDb, outcome.progs);
+    outcome.progs.rows = sheet("Programmes", [&](auto& rows) {
+        return writeProgList(progsDb, tapesDb, rows, outcome.progs.damage);
+    });
+    {
+        const InFolder inFolder(folder);
+        workbook.close();
+    }
+    place.keepScratch(scratch.path, kWorkbook);
+    scratch.kept = true;
+    outcome.tapes.output = outcome.progs.output = path;
+    for (const std::string& notice : notices) messages.report(notice);
+    announce("tapes", outcome.tapes, messages);
+    announce("progs", outcome.progs, messages);
+}
+
 }  // namespace
 
 void exportTapes(Place& place, const RunOptions& options, PalmDB& tapesDb, ListOutcome& list, Messages& messages) {
@@ -75,8 +137,12 @@ Outcome convertCatalogue(Place& place, const RunOptions& options, Messages& mess
     PalmDB tapesDb;
     PalmDB progsDb;
     try {
-        exportTapes(place, options, tapesDb, outcome.tapes, messages);
-        exportProgs(place, options, progsDb, tapesDb, outcome.progs, messages);
+        if (options.workbook) {
+            exportWorkbook(place, tapesDb, progsDb, outcome, messages);
+        } else {
+            exportTapes(place, options, tapesDb, outcome.tapes, messages);
+            exportProgs(place, options, progsDb, tapesDb, outcome.progs, messages);
+        }
     } catch (const Failure& failure) {
         outcome.failure = failure;
     } catch (const std::bad_alloc&) {

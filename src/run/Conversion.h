@@ -18,11 +18,15 @@ namespace reelport {
 // The outputs' names, beside the databases.
 inline constexpr std::string_view kTapesCsv = "CinecaseTapes.CSV";
 inline constexpr std::string_view kProgsCsv = "CinecaseProgs.CSV";
+inline constexpr std::string_view kWorkbook = "Cinecase.xlsx";
 
 // One run on the catalogue in `place`. Every failure ends it at once: the
 // outcome holds the failure, whose message has gone to `messages` last. A
-// list is written before the next database is read, and an output cut short
-// by a failure keeps the rows written before it.
+// CSV list is written before the next database is read, and a CSV file cut
+// short by a failure keeps the rows written before it. The workbook holds
+// both lists, one sheet each, and is only kept whole: a run that fails
+// leaves none (and an older one as it was), and the count lines come once
+// it is complete.
 Outcome convertCatalogue(Place& place, const RunOptions& options, Messages& messages);
 
 // The two steps of a run. exportTapes reads the tape database into `tapesDb`

@@ -23,8 +23,12 @@ public:
     // output would empty the database, the only copy of the catalogue, also
     // the one not read yet.
     std::unique_ptr<ByteSink> createOutput(std::string_view name) override;
+    std::string beginScratch(std::string_view name) override;
+    void keepScratch(const std::string& scratch, std::string_view name) override;
 
 private:
+    void refuseDatabase(const std::string& path) const;
+
     std::string directory_;
 };
 

@@ -3,6 +3,7 @@
 
 #include "base/Failure.h"
 #include "catalogue/Identity.h"
+#include "platform/Files.h"
 #include "run/Conversion.h"
 
 #include <cerrno>
@@ -26,6 +27,14 @@ public:
     std::string outputPath(std::string_view name) const override { return std::string(name); }
     std::unique_ptr<ByteSink> createOutput(std::string_view name) override {
         return std::make_unique<MemorySink>(outputs_[std::string(name)]);
+    }
+    // The scratch file lies in the system's folder for temporary files (on
+    // the web page, the module's memory file system), and is read back.
+    std::string beginScratch(std::string_view name) override { return createScratchFile({}, std::string(name)); }
+    void keepScratch(const std::string& scratch, std::string_view name) override {
+        const FileImage image = readWholeFile(scratch);
+        outputs_[std::string(name)].assign(image.bytes.begin(), image.bytes.end());
+        removeFile(scratch);
     }
 
     std::optional<std::string> output(std::string_view name) const {
@@ -71,6 +80,7 @@ MemoryOutcome runInMemory(MemoryCatalogue catalogue, const RunOptions& options) 
     static_cast<Outcome&>(outcome) = convertCatalogue(place, options, messages);
     outcome.tapesCsv = place.output(kTapesCsv);
     outcome.progsCsv = place.output(kProgsCsv);
+    outcome.workbook = place.output(kWorkbook);
     return outcome;
 }
 

@@ -43,6 +43,7 @@ struct MemoryOutcome : Outcome {
     // ended before the command line would have created the file.
     std::optional<std::string> tapesCsv;
     std::optional<std::string> progsCsv;
+    std::optional<std::string> workbook;  // only whole
 
     // The messages of one stream, or of both in the order printed.
     std::string printed() const;

@@ -11,6 +11,8 @@ struct RunOptions {
     bool salvage = false;
     // The CSV files' character set (--utf8 for UTF-8).
     CsvEncoding encoding = CsvEncoding::Palm;
+    // One workbook instead of the two CSV files (--xlsx); its texts are Unicode.
+    bool workbook = false;
 };
 
 }  // namespace reelport

@@ -26,6 +26,15 @@ public:
     // Creates (or empties) the output called `name`; a name that is one of
     // the databases is refused, and one that cannot be created ends the run.
     virtual std::unique_ptr<ByteSink> createOutput(std::string_view name) = 0;
+
+    // An output that a library writes by name (the workbook) is first
+    // written into a scratch file of its own, beside the output where there
+    // is a folder. beginScratch makes that file and returns its path; the
+    // name of a database is refused as by createOutput. keepScratch gives the
+    // whole file the output's name, replacing an older output only then; a
+    // scratch file not kept is removed (ScratchFile).
+    virtual std::string beginScratch(std::string_view name) = 0;
+    virtual void keepScratch(const std::string& scratch, std::string_view name) = 0;
 };
 
 }  // namespace reelport
