@@ -118,7 +118,8 @@ const std::string kUsage =
     "\nUsage: Reelport [options] directory\n\nOptions:\n    -h\t   gives this usage\n"
     "    --salvage  writes what is intact of a damaged catalogue, and reports the rest\n"
     "    --utf8     writes the CSV texts in UTF-8\n"
-    "    --version  gives the program's version\n\n";
+    "    --version  gives the program's version\n"
+    "    --xlsx     writes one Excel workbook, Cinecase.xlsx, instead of the CSV files\n\n";
 const std::string kVersion = kUsage.substr(0, kUsage.find('\n') + 1);
 const std::string kTapesLine = "  12 tapes exported to $|CinecaseTapes.CSV\n";
 const std::string kBothLines = kTapesLine + "  46 progs exported to $|CinecaseProgs.CSV\n";
