@@ -10,8 +10,9 @@ namespace reelport {
 
 namespace {
 
-constexpr std::size_t kHeaderSize = 80;
 constexpr std::size_t kRecordListStart = 78;
+
+}  // namespace
 
 PdbHeader decodeHeader(std::span<const std::uint8_t> bytes) {
     PdbHeader header;
@@ -32,6 +33,8 @@ PdbHeader decodeHeader(std::span<const std::uint8_t> bytes) {
     header.trailing = be16(bytes, 78);
     return header;
 }
+
+namespace {
 
 // The bytes from `start` up to `end` (end >= start), or nothing when they run
 // past the end of the file. An empty range passes wherever it lies.

@@ -52,6 +52,13 @@ struct PdbHeader {
     std::uint16_t trailing = 0;           // 78: first bytes of the record list, unused
 };
 
+// The reader always reads 80 bytes of header: the 78 of its fields and the
+// two behind them.
+inline constexpr std::size_t kHeaderSize = 80;
+
+// The header at the start of a file of at least kHeaderSize bytes.
+PdbHeader decodeHeader(std::span<const std::uint8_t> bytes);
+
 // One record: its entry in the record list, and its data.
 struct RecordEntry {
     std::uint32_t offset = 0;            // file offset of the data

@@ -20,14 +20,13 @@ void Console::write(std::string_view text) {
     if (error_ == 0) error_ = errno != 0 ? errno : EIO;
 }
 
-#ifdef _WIN32
-constexpr const char* kNowhere = "NUL";
-#else
-constexpr const char* kNowhere = "/dev/null";
-#endif
-
 SilencedStandardError::SilencedStandardError() {
 #ifndef __EMSCRIPTEN__  // the web page has no standard error to silence
+#ifdef _WIN32
+    constexpr const char* kNowhere = "NUL";
+#else
+    constexpr const char* kNowhere = "/dev/null";
+#endif
     std::fflush(stderr);
     const int nowhere = open(kNowhere, O_WRONLY);
     if (nowhere < 0) return;

@@ -120,11 +120,13 @@ std::string createScratchFile(const std::string& folder, const std::string& name
     std::string path = (folder.empty() ? std::string(P_tmpdir) : folder) + "/.reelport-XXXXXX";
     const int descriptor = mkstemp(path.data());
     if (descriptor < 0) cannotWrite(nameForMessages, errno);
+#ifndef __EMSCRIPTEN__  // whose umask is a stub that would leave no permission at all
     // mkstemp makes a file only its owner may read; the output gets what
     // every file the user creates gets.
     const mode_t mask = umask(0);
     umask(mask);
     fchmod(descriptor, 0666 & ~mask);
+#endif
     close(descriptor);
     return path;
 }

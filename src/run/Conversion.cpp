@@ -26,6 +26,8 @@ namespace {
 // Reads database `name` from `place` into `db` and checks it is Cinecase's.
 void readDatabase(Place& place, std::string_view name, PalmDB& db, ListOutcome& list) {
     FileImage image = place.readDatabase(name, list.database);
+    list.databaseSize = image.bytes.size();
+    if (image.bytes.size() >= kHeaderSize) list.header = decodeHeader(image.bytes);
     db.load(std::move(image), list.database, list.damage);
     list.listed = db.header().numRecords;
     checkIdentity(db, list.damage);

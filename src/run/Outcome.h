@@ -7,6 +7,7 @@
 
 #include "base/Failure.h"
 #include "format/DamageReport.h"
+#include "format/PalmDB.h"
 
 #include <cstddef>
 #include <optional>
@@ -28,6 +29,8 @@ struct ListOutcome {
     explicit ListOutcome(bool salvage) : damage(salvage) {}
 
     std::string database;    // the path its database was read from; empty until found
+    std::size_t databaseSize = 0;
+    std::optional<PdbHeader> header;  // its database's header, when it is long enough to hold one
     std::string output;      // the path of its output; empty until created
     std::size_t listed = 0;  // the records its database lists
     int rows = -1;           // the rows written; -1 while unfinished

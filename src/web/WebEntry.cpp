@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: MIT
-// The web page's way into the tool (called from convert.js): the page hands
-// over the names of the files the user chose, reads the two databases found
-// among them into the room given here, and reads back what the command line
-// would have printed and written. The files never leave the page.
+// The web page's way into the tool (called from convert.js, in the page's
+// worker): the page hands over the names of the files the user chose, reads
+// the two databases found among them into the room given here, and reads
+// back what the command line would have printed and written, the verdict in
+// plain words, and a preview of both lists. The files never leave the page.
 #include "catalogue/Identity.h"
 #include "platform/Files.h"
 #include "run/MemoryRun.h"
+#include "run/Verdict.h"
 
 #include <emscripten/emscripten.h>
 
@@ -22,25 +24,42 @@
 
 namespace {
 
-// What the texts read back are: the messages, then each CSV file.
-enum Output { kMessages = 0, kTapesCsv = 1, kProgsCsv = 2 };
+using reelport::MemoryCatalogue;
+using reelport::MemoryOutcome;
+
+// The texts read back.
+enum Text { kMessages, kTapesCsv, kProgsCsv, kWorkbook, kVerdict, kTapesPreview, kProgsPreview, kTextCount };
+
+// The outputs a run can be asked for, as the page's choice numbers them.
+enum Output { kPalmCsv = 0, kUtf8Csv = 1, kWorkbookOutput = 2 };
+
+// The rows a preview shows of each list, below its header line.
+constexpr std::size_t kPreviewRows = 20;
+
+// The first `rows` rows of CSV text, behind its header line: a row ends at a
+// line end outside quotes (a quoted text may hold line breaks).
+std::string firstRows(const std::string& csv, std::size_t rows) {
+    bool quoted = false;
+    std::size_t lines = 0;
+    for (std::size_t at = 0; at < csv.size(); ++at) {
+        if (csv[at] == '"') quoted = !quoted;
+        if (csv[at] == '\n' && !quoted && ++lines == rows + 1) return csv.substr(0, at + 1);
+    }
+    return csv;
+}
 
 // One conversion, from the names chosen to the texts read back.
 struct WebRun {
     std::vector<std::string> names;
     std::array<int, 2> found{-1, -1};  // tape and programme database: their place among the names
-    reelport::MemoryCatalogue catalogue;
-    std::optional<reelport::MemoryOutcome> outcome;
-    std::string messages;
+    MemoryCatalogue catalogue;
     bool outOfMemory = false;  // a database larger than the page's memory can hold
+    int status = 0;
+    bool offerSalvage = false;
+    std::array<std::optional<std::string>, kTextCount> texts;
 
     std::optional<reelport::MemoryDatabase>& database(int which) {
         return which == 0 ? catalogue.tapes : catalogue.progs;
-    }
-    const std::optional<std::string>& csv(int which) const {
-        static const std::optional<std::string> kNone;
-        if (!outcome) return kNone;
-        return which == kTapesCsv ? outcome->tapesCsv : outcome->progsCsv;
     }
 };
 
@@ -90,32 +109,76 @@ EMSCRIPTEN_KEEPALIVE std::uint8_t* reelportDatabase(WebRun* run, int which, std:
 }
 
 // Converts as `reelport DIRECTORY` does, with `--salvage` when `salvage` is
-// not 0 and `--utf8` when `utf8` is not 0; returns the exit status.
-EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int utf8) {
-    // As the tool ends when the system cannot hold a database, before it writes anything.
-    if (run->outOfMemory) {
-        run->messages = reelport::kOutOfMemory;
-        return reelport::exitStatus(reelport::FailureKind::OutOfMemory);
+// not 0, the CSV files in the handheld's bytes (`output` 0), in UTF-8 (1,
+// --utf8) or the workbook (2, --xlsx); returns the exit status. Besides what
+// the command line prints and writes, it gives the verdict in plain words
+// (counting in a salvage run what salvage would write, where it can help)
+// and, after a run that writes, the first rows of both lists in UTF-8.
+EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int output) {
+    reelport::Outcome ended(salvage != 0);
+    try {
+        if (run->outOfMemory) throw std::bad_alloc();
+        reelport::RunOptions options;
+        options.salvage = salvage != 0;
+        options.encoding = output == kUtf8Csv ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
+        options.workbook = output == kWorkbookOutput;
+        // Each run takes the databases it is given: later ones get copies.
+        const MemoryCatalogue kept = run->catalogue;
+        MemoryOutcome outcome = reelport::runInMemory(std::move(run->catalogue), options);
+        run->texts[kMessages] = outcome.printed();
+        run->texts[kTapesCsv] = outcome.tapesCsv;
+        run->texts[kProgsCsv] = outcome.progsCsv;
+        run->texts[kWorkbook] = outcome.workbook;
+        std::optional<reelport::SalvageCount> count;
+        if (reelport::wantsSalvageCount(outcome)) {
+            reelport::RunOptions salvaging;
+            salvaging.salvage = true;
+            const MemoryOutcome salvaged = reelport::runInMemory(kept, salvaging);
+            if (!salvaged.failure) {
+                count = {salvaged.tapes.rows, salvaged.tapes.listed, salvaged.progs.rows, salvaged.progs.listed};
+            }
+        }
+        const reelport::Verdict verdict = reelport::verdictOf(outcome, count, reelport::Face::WebPage);
+        run->texts[kVerdict] = verdict.text;
+        run->offerSalvage = verdict.offerSalvage;
+        if (!outcome.failure) {
+            std::optional<MemoryOutcome> utf8;
+            if (output != kUtf8Csv) {
+                reelport::RunOptions previewing = options;
+                previewing.encoding = reelport::CsvEncoding::Utf8;
+                previewing.workbook = false;
+                utf8 = reelport::runInMemory(kept, previewing);
+            }
+            const MemoryOutcome& text = utf8 ? *utf8 : outcome;
+            run->texts[kTapesPreview] = firstRows(text.tapesCsv.value_or(""), kPreviewRows);
+            run->texts[kProgsPreview] = firstRows(text.progsCsv.value_or(""), kPreviewRows);
+        }
+        ended = std::move(outcome);
+    } catch (const std::bad_alloc&) {
+        // As the tool ends when the system cannot hold a database, before it writes anything.
+        run->texts = {};
+        run->texts[kMessages] = reelport::kOutOfMemory;
+        ended.failure = reelport::Failure(reelport::FailureKind::OutOfMemory, reelport::kOutOfMemory);
+        run->texts[kVerdict] = reelport::verdictOf(ended, std::nullopt, reelport::Face::WebPage).text;
+        run->offerSalvage = false;
     }
-    reelport::RunOptions options;
-    options.salvage = salvage != 0;
-    options.encoding = utf8 != 0 ? reelport::CsvEncoding::Utf8 : reelport::CsvEncoding::Palm;
-    run->outcome = reelport::runInMemory(std::move(run->catalogue), options);
-    run->messages = run->outcome->printed();
-    return run->outcome->status();
+    run->status = ended.status();
+    return run->status;
 }
 
-// The bytes of the messages (`which` 0), the tape list (1) or the programme
-// list (2); reelportSize gives their number, -1 for a CSV file not written.
+// Whether the verdict offers a salvage run: the catalogue is damaged and
+// salvage would write something.
+EMSCRIPTEN_KEEPALIVE int reelportOffersSalvage(const WebRun* run) { return run->offerSalvage ? 1 : 0; }
+
+// The bytes of text `which` (Text above); reelportSize gives their number,
+// -1 for a text the run did not give (a CSV file or workbook not written).
 EMSCRIPTEN_KEEPALIVE const char* reelportText(const WebRun* run, int which) {
-    if (which == kMessages) return run->messages.data();
-    const auto& csv = run->csv(which);
-    return csv ? csv->data() : nullptr;
+    if (which < 0 || which >= kTextCount || !run->texts[static_cast<std::size_t>(which)]) return nullptr;
+    return run->texts[static_cast<std::size_t>(which)]->data();
 }
 EMSCRIPTEN_KEEPALIVE int reelportSize(const WebRun* run, int which) {
-    if (which == kMessages) return static_cast<int>(run->messages.size());
-    const auto& csv = run->csv(which);
-    return csv ? static_cast<int>(csv->size()) : -1;
+    if (which < 0 || which >= kTextCount || !run->texts[static_cast<std::size_t>(which)]) return -1;
+    return static_cast<int>(run->texts[static_cast<std::size_t>(which)]->size());
 }
 
 // Ends the conversion; the texts read back are gone with it.

@@ -2,18 +2,31 @@
 // One conversion with the WebAssembly module (reelport.js): finds the two
 // databases among the files chosen, by name ignoring ASCII case as the command
 // line finds them in a directory, reads only those two, and returns what the
-// command line prints and writes. The page and the Node test both convert
+// command line prints and writes, with the verdict in plain words and the
+// first rows of both lists. The page's worker and the Node test both convert
 // through reelportConvert.
 'use strict';
 
-const reelportCsvNames = ['CinecaseTapes.CSV', 'CinecaseProgs.CSV'];
+// What the module's texts are (src/web/WebEntry.cpp), and the files among them.
+const reelportTexts = {messages: 0, tapesCsv: 1, progsCsv: 2, workbook: 3, verdict: 4, tapesPreview: 5, progsPreview: 6};
+const reelportFiles = [
+  {text: reelportTexts.tapesCsv, name: 'CinecaseTapes.CSV', type: 'text/csv'},
+  {text: reelportTexts.progsCsv, name: 'CinecaseProgs.CSV', type: 'text/csv'},
+  {text: reelportTexts.workbook, name: 'Cinecase.xlsx',
+   type: 'application/vnd.openxmlformats-officedocument.spreadsheetml.sheet'},
+];
+// The outputs, as the module numbers them: the CSV files in the handheld's
+// bytes (Windows-1252) or in UTF-8, or the workbook.
+const reelportOutputs = {palm: 0, utf8: 1, workbook: 2};
 
 // `reelport`: the module createReelport() gives. `files`: the files chosen, as
 // objects {name, read}, read() giving the bytes (an ArrayBuffer or a
-// Uint8Array). Resolves to {status, messages, csv}: the exit status, the
-// messages in the order the command line prints them, and for each CSV file
-// written {name, bytes}.
-async function reelportConvert(reelport, files, salvage, utf8) {
+// Uint8Array). `output`: one of reelportOutputs. Resolves to {status,
+// messages, verdict, offerSalvage, files, preview}: the exit status, the
+// messages in the order the command line prints them, the verdict, whether
+// it offers salvage, each file written as {name, type, bytes}, and the first
+// rows of both lists as UTF-8 CSV text {tapes, progs} (empty after a failure).
+async function reelportConvert(reelport, files, salvage, output) {
   const encoder = new TextEncoder();
   const names = files.map((file) => encoder.encode(file.name + '\0'));
   const namesAt = reelport._malloc(Math.max(1, names.reduce((size, name) => size + name.length, 0)));
@@ -38,22 +51,24 @@ async function reelportConvert(reelport, files, salvage, utf8) {
       // HEAPU8 taken after the call: memory may have grown. No room: the run reports it.
       if (room !== 0) reelport.HEAPU8.set(bytes, room);
     }
-    const status = reelport._reelportConvert(run, salvage ? 1 : 0, utf8 ? 1 : 0);
-    const output = (which) => {
+    const status = reelport._reelportConvert(run, salvage ? 1 : 0, output);
+    const bytesOf = (which) => {
       const size = reelport._reelportSize(run, which);
       if (size < 0) return null;
       const start = reelport._reelportText(run, which);
       return reelport.HEAPU8.slice(start, start + size);
     };
-    const csv = [];
-    reelportCsvNames.forEach((name, index) => {
-      const bytes = output(index + 1);
-      if (bytes !== null) csv.push({name, bytes});
-    });
-    return {status, messages: new TextDecoder().decode(output(0)), csv};
+    const textOf = (which) => new TextDecoder().decode(bytesOf(which) || new Uint8Array());
+    const written = reelportFiles.map(({text, name, type}) => ({name, type, bytes: bytesOf(text)}))
+      .filter((file) => file.bytes !== null);
+    return {
+      status, messages: textOf(reelportTexts.messages), verdict: textOf(reelportTexts.verdict),
+      offerSalvage: reelport._reelportOffersSalvage(run) !== 0, files: written,
+      preview: {tapes: textOf(reelportTexts.tapesPreview), progs: textOf(reelportTexts.progsPreview)},
+    };
   } finally {
     reelport._reelportRelease(run);
   }
 }
 
-if (typeof module !== 'undefined') module.exports = {reelportConvert};
+if (typeof module !== 'undefined') module.exports = {reelportConvert, reelportOutputs};

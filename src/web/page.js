@@ -69,17 +69,17 @@
     downloadUrls = [];
     const downloads = element('downloads');
     downloads.replaceChildren();
-    for (const {name, bytes} of result.csv) {
+    for (const {name, type, bytes} of result.files) {
       const link = document.createElement('a');
       link.download = name;
-      link.href = URL.createObjectURL(new Blob([bytes], {type: 'text/csv'}));
+      link.href = URL.createObjectURL(new Blob([bytes], {type}));
       link.textContent = `Download ${name}`;
       downloadUrls.push(link.href);
       const item = document.createElement('li');
       item.append(link, ` (${bytes.length} bytes)`);
       downloads.append(item);
     }
-    element('status').textContent = statusText(result.status, salvage, result.csv.length > 0);
+    element('status').textContent = statusText(result.status, salvage, result.files.length > 0);
     element('messages').textContent = result.messages;
     element('result').hidden = false;
   };
@@ -92,7 +92,7 @@
     try {
       const reelport = await reelportReady;
       const files = chosenFiles.map((file) => ({name: file.name, read: () => file.arrayBuffer()}));
-      show(await reelportConvert(reelport, files, salvage, element('charset-utf8').checked), salvage);
+      show(await reelportConvert(reelport, files, salvage, element('charset-utf8').checked ? reelportOutputs.utf8 : reelportOutputs.palm), salvage);
     } catch (error) {
       element('status').textContent = `This browser could not run the conversion: ${error}`;
       element('result').hidden = false;

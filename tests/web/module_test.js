@@ -14,7 +14,7 @@ const {spawnSync} = require('child_process');
 
 const [pageDir, reelport, sampleDir, scratch] = process.argv.slice(2).map((arg) => path.resolve(arg));
 const createReelport = require(path.join(pageDir, 'reelport.js'));
-const {reelportConvert} = require(path.join(pageDir, 'convert.js'));
+const {reelportConvert, reelportOutputs} = require(path.join(pageDir, 'convert.js'));
 
 const tapes = fs.readFileSync(path.join(sampleDir, 'CinecaseTapes.PDB'));
 const progs = fs.readFileSync(path.join(sampleDir, 'CinecaseProgs.PDB'));
@@ -25,6 +25,9 @@ const sample = {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs};
 const cases = [
   {what: 'the sample', files: sample},
   {what: 'the sample', options: ['--utf8'], files: sample},
+  {what: 'the sample', options: ['--xlsx'], files: sample},
+  {what: 'a cut programme database', options: ['--salvage', '--xlsx'],
+   files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs.subarray(0, 1500)}},
   {what: 'a cut programme database', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cutProgs}},
   {what: 'a cut programme database, found in other case', options: ['--salvage', '--utf8'],
    files: {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cutProgs}},
@@ -42,7 +45,7 @@ function nativeRun(directory, options) {
   const run = spawnSync(reelport, [...options, directory], {stdio: ['ignore', out, out]});
   fs.closeSync(out);
   const csv = {};
-  for (const name of ['CinecaseTapes.CSV', 'CinecaseProgs.CSV']) {
+  for (const name of ['CinecaseTapes.CSV', 'CinecaseProgs.CSV', 'Cinecase.xlsx']) {
     const file = path.join(directory, name);
     if (fs.existsSync(file)) csv[name] = fs.readFileSync(file);
   }
@@ -62,8 +65,10 @@ function nativeRun(directory, options) {
 
     const files = Object.keys(row.files).sort().reverse()
       .map((name) => ({name, read: () => fs.readFileSync(path.join(directory, name))}));
-    const result = await reelportConvert(module, files, options.includes('--salvage'), options.includes('--utf8'));
-    const csv = Object.fromEntries(result.csv.map(({name, bytes}) => [name, Buffer.from(bytes)]));
+    const output = options.includes('--xlsx') ? reelportOutputs.workbook
+      : options.includes('--utf8') ? reelportOutputs.utf8 : reelportOutputs.palm;
+    const result = await reelportConvert(module, files, options.includes('--salvage'), output);
+    const csv = Object.fromEntries(result.files.map(({name, bytes}) => [name, Buffer.from(bytes)]));
     const problems = [];
     if (result.status !== expected.status) problems.push(`status ${result.status}, native ${expected.status}`);
     if (result.messages !== expected.messages) {
@@ -83,7 +88,7 @@ function nativeRun(directory, options) {
   const failing = {...module, _reelportStart: () => { throw new Error('start'); }, _free: (at) => freed.push(at)};
   const sampleFiles = Object.keys(sample).map((name) => ({name, read: () => sample[name]}));
   for (const [what, stub, expected] of [['no memory', starved, 0], ['failed start', failing, 1]]) {
-    const refused = await reelportConvert(stub, sampleFiles, false, false).then(() => false, () => true);
+    const refused = await reelportConvert(stub, sampleFiles, false, reelportOutputs.palm).then(() => false, () => true);
     const ok = refused && freed.length === expected;
     console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}: refused ${refused}, names freed ${freed.length} times`);
     failures += ok ? 0 : 1;
