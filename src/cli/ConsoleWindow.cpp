@@ -1,17 +1,50 @@
 // SPDX-License-Identifier: MIT
 #include "cli/ConsoleWindow.h"
 
-#ifdef _WIN32
-#include <windows.h>
+#include <algorithm>
 
-#include <cstdio>
-#include <cwchar>
+#ifdef _WIN32
+#include "platform/Files.h"
+
+#include <windows.h>
 #endif
 
 namespace reelport {
 
 bool waitsForEnter(const ConsoleState& console) {
     return console.processCount == 1 && console.hasWindow && console.inputIsConsole && console.outputIsConsole;
+}
+
+WindowOffer windowOffer(const Outcome& outcome, const RunOptions& options, const Verdict& verdict) {
+    if (verdict.offerSalvage && !options.salvage) return WindowOffer::Salvage;
+    if (!outcome.failure && !options.workbook) return WindowOffer::Workbook;
+    return WindowOffer::Close;
+}
+
+std::string_view promptOf(WindowOffer offer) {
+    switch (offer) {
+    case WindowOffer::Salvage:
+        return "\nType S and press Enter to write what is intact, or press Enter to close.";
+    case WindowOffer::Workbook:
+        return "\nType X and press Enter to write an Excel workbook as well, or press Enter to close.";
+    case WindowOffer::Close:
+        break;
+    }
+    return kClosePrompt;
+}
+
+bool takes(WindowOffer offer, std::string_view typed) {
+    const auto trimmed = typed.substr(0, typed.find_last_not_of(" \t") + 1);
+    const auto answer = trimmed.substr(std::min(trimmed.find_first_not_of(" \t"), trimmed.size()));
+    if (answer.size() != 1) return false;
+    const char letter = static_cast<char>(answer[0] | 0x20);
+    return (offer == WindowOffer::Salvage && letter == 's') || (offer == WindowOffer::Workbook && letter == 'x');
+}
+
+RunOptions optionsFor(WindowOffer offer, RunOptions options) {
+    if (offer == WindowOffer::Salvage) options.salvage = true;
+    if (offer == WindowOffer::Workbook) options.workbook = true;
+    return options;
 }
 
 #ifdef _WIN32
@@ -24,26 +57,28 @@ bool isConsole(HANDLE handle) {
 
 }  // namespace
 
-int keepOwnWindowOpen(int status, bool withoutArguments) {
-    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+bool ownsWindow() {
     DWORD processes[2];  // only whether there is more than one matters; the count is the whole one
-    const ConsoleState console{GetConsoleProcessList(processes, 2), isConsole(input),
+    const ConsoleState console{GetConsoleProcessList(processes, 2), isConsole(GetStdHandle(STD_INPUT_HANDLE)),
                                isConsole(GetStdHandle(STD_OUTPUT_HANDLE)), GetConsoleWindow() != nullptr};
-    if (!waitsForEnter(console)) return status;
+    return waitsForEnter(console);
+}
 
-    if (withoutArguments) std::fwrite(kDropHint.data(), 1, kDropHint.size(), stdout);
-    std::fwrite(kClosePrompt.data(), 1, kClosePrompt.size(), stdout);
-    std::fflush(stdout);
-    // An Enter pressed while the run went on was no answer to the prompt.
+std::string readAnswer() {
+    const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    // An Enter pressed while the run went on was no answer to the question.
     FlushConsoleInputBuffer(input);
     // A console reads a line at a time: the read returns with Enter (CR LF,
     // or a lone CR where line input is off), at the end of input, or failing.
+    std::wstring line;
     wchar_t typed[64];
     DWORD count = 0;
-    while (ReadConsoleW(input, typed, 64, &count, nullptr) != 0 && count > 0 &&
-           std::wmemchr(typed, L'\r', count) == nullptr && std::wmemchr(typed, L'\n', count) == nullptr) {
+    while (ReadConsoleW(input, typed, 64, &count, nullptr) != 0 && count > 0) {
+        line.append(typed, count);
+        if (line.find_first_of(L"\r\n") != std::wstring::npos) break;
     }
-    return status;
+    line.resize(std::min(line.size(), line.find_first_of(L"\r\n")));
+    return displayFromWide(line);
 }
 #endif
 

@@ -11,6 +11,11 @@
 // without a window (one a program made hidden, where no one could answer).
 #pragma once
 
+#include "run/Options.h"
+#include "run/Outcome.h"
+#include "run/Verdict.h"
+
+#include <string>
 #include <string_view>
 
 namespace reelport {
@@ -39,12 +44,26 @@ inline constexpr std::string_view kDropHint =
 // The last text of a run that waits; the cursor stays behind it.
 inline constexpr std::string_view kClosePrompt = "\nPress Enter to close this window.";
 
+// What a window of its own offers once a conversion's verdict is shown: to
+// salvage a damaged catalogue where that would write something, to write
+// the workbook as well after CSV files, or only to close. Each offer is
+// taken by typing its letter (either case) and Enter; Enter alone closes.
+enum class WindowOffer { Close, Salvage, Workbook };
+WindowOffer windowOffer(const Outcome& outcome, const RunOptions& options, const Verdict& verdict);
+// The offer's question; the cursor stays behind it.
+std::string_view promptOf(WindowOffer offer);
+// Whether the line typed (its line end removed) takes the offer.
+bool takes(WindowOffer offer, std::string_view typed);
+// The options of the run an offer taken asks for.
+RunOptions optionsFor(WindowOffer offer, RunOptions options);
+
 #ifdef _WIN32
-// Ends a run in a window of its own: when `waitsForEnter` holds for the
-// console as it is now, writes the drop hint after a run without arguments,
-// then the prompt (both on standard output), discards keys pressed before
-// it, and reads the console until Enter or the end of input. Returns `status`.
-int keepOwnWindowOpen(int status, bool withoutArguments);
+// Whether the program has a window of its own: `waitsForEnter` for the
+// console as it is now.
+bool ownsWindow();
+// Discards keys pressed before a question, then reads a line the person
+// types, as UTF-8 without its line end; "" at the end of input.
+std::string readAnswer();
 #endif
 
 }  // namespace reelport

@@ -1,26 +1,28 @@
 // SPDX-License-Identifier: MIT
 // reelport: exports the two databases of a Cinecase video-tape catalogue,
 // "CinecaseTapes.PDB" and "CinecaseProgs.PDB", to "CinecaseTapes.CSV" and
-// "CinecaseProgs.CSV" in the same directory.
+// "CinecaseProgs.CSV" in the same directory, or to one workbook
+// "Cinecase.xlsx".
 //
-// Exit status: 0 both files written, or help or version shown; 1 usage shown
+// Exit status: 0 both lists written, or help or version shown; 1 usage shown
 // (also for an unknown option), a file cannot be opened or written, standard
 // output cannot be written, or a database of another application or version;
-// 2 a damaged database (a fatal check failed); 3 with --salvage, both files
-// written with damaged parts skipped.
+// 2 a damaged database (a fatal check failed), or no memory for it; 3 with
+// --salvage, both lists written with damaged parts skipped.
 #include "cli/CommandLine.h"
 #include "cli/ConsoleWindow.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
 #include "run/Conversion.h"
 #include "run/DirectoryPlace.h"
+#include "run/Verdict.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#include <algorithm>
 #include <cstring>
-#include <optional>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,51 +33,57 @@ using namespace reelport;
 // Count lines to standard output, reports and failures to standard error.
 class ConsoleMessages : public Messages {
 public:
-    explicit ConsoleMessages(Console& console) : console_(console) {}
-    void print(std::string_view text) override { console_.write(text); }
-    void report(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+    ConsoleMessages(Console& output, Console& errors) : output_(output), errors_(errors) {}
+    void print(std::string_view text) override { output_.write(text); }
+    void report(std::string_view text) override { errors_.write(text); }
 
 private:
-    Console& console_;
+    Console& output_;
+    Console& errors_;
 };
 
-int run(const std::vector<std::string>& arguments) {
-    Console console(stdout);
-    ConsoleMessages messages(console);
-    const CommandLine commandLine = parseCommandLine(arguments);
+// What a run of the command line did: its exit status, and for a
+// conversion its outcome.
+struct Ending {
     int status = kStatusSuccess;
+    std::optional<Outcome> outcome;
+};
+
+Ending run(const CommandLine& commandLine, Console& output, Console& errors) {
+    ConsoleMessages messages(output, errors);
+    Ending ending;
     switch (commandLine.action) {
     case Action::UnknownOption:
         messages.report("Unknown option: " + commandLine.argument + "\n");
         [[fallthrough]];
     case Action::Usage:
-        console.write(kUsage);
-        status = kStatusRefused;
+        output.write(kUsage);
+        ending.status = kStatusRefused;
         break;
     case Action::Help:
-        console.write(kUsage);
+        output.write(kUsage);
         break;
     case Action::Version:
-        console.write(kUsage.substr(0, kUsage.find('\n') + 1));
+        output.write(kUsage.substr(0, kUsage.find('\n') + 1));
         break;
     case Action::Export: {
         DirectoryPlace place(directoryOfArgument(commandLine.argument));
-        const Outcome outcome = convertCatalogue(place, commandLine.options, messages);
+        ending.outcome = convertCatalogue(place, commandLine.options, messages);
+        ending.status = ending.outcome->status();
         // A failure of the run is the one reported: standard output matters less.
-        if (outcome.failure) return outcome.status();
-        status = outcome.status();
+        if (ending.outcome->failure) return ending;
         break;
     }
     }
     // Reported last: the files are written by now, which matters more.
-    if (console.error() != 0) {
-        messages.report(std::string("standard output: ") + std::strerror(console.error()) + "\n");
-        return kStatusRefused;
+    if (output.error() != 0) {
+        messages.report(std::string("standard output: ") + std::strerror(output.error()) + "\n");
+        ending.status = kStatusRefused;
     }
-    return status;
+    return ending;
 }
 
-int runAndReport(const std::vector<std::string>& arguments) {
+Ending runAndReport(const CommandLine& commandLine, Console& output, Console& errors) {
 #ifndef _WIN32
     // A reader of standard output that has gone, or a file size limit, would
     // end the process by a signal, without a word and with a CSV file left
@@ -85,10 +93,10 @@ int runAndReport(const std::vector<std::string>& arguments) {
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
     try {
-        return run(arguments);
+        return run(commandLine, output, errors);
     } catch (const std::bad_alloc&) {
-        std::fputs(kOutOfMemory, stderr);
-        return kStatusFatal;
+        errors.write(kOutOfMemory);
+        return {kStatusFatal, std::nullopt};
     }
 }
 
@@ -99,8 +107,14 @@ int runAndReport(const std::vector<std::string>& arguments) {
 // system holds them, not cut down to the ANSI code page. A name holding an
 // unpaired surrogate cannot be carried in UTF-8 and is refused, where it is
 // the directory; the other arguments are options, or ignored.
+//
+// Started from Explorer (a folder or a database dropped on reelport.exe),
+// the program has a window of its own, which closes when it ends: there it
+// says what happened in plain words, offers what can be done next (salvage a
+// damaged catalogue, write the workbook as well), and waits for Enter.
 int wmain(int argc, wchar_t** argv) {
-    const Utf8Console utf8Console;
+    Console output(stdout);
+    Console errors(stderr);
     std::vector<std::string> arguments;
     std::vector<std::size_t> unreadable;
     for (int i = 1; i < argc; ++i) {
@@ -108,22 +122,44 @@ int wmain(int argc, wchar_t** argv) {
         if (!argument) unreadable.push_back(arguments.size());
         arguments.push_back(argument.value_or(displayFromWide(argv[i])));
     }
-    int status = 0;
     const CommandLine commandLine = parseCommandLine(arguments);
     if (commandLine.action == Action::Export &&
         std::find(unreadable.begin(), unreadable.end(), commandLine.place) != unreadable.end()) {
-        std::fputs((commandLine.argument + ": the name holds a character that is not valid Unicode (an unpaired "
-                                           "surrogate); rename the folder or file, then convert again\n")
-                       .c_str(),
-                   stderr);
-        status = kStatusRefused;
-    } else {
-        status = runAndReport(arguments);
+        errors.write(commandLine.argument + ": the name holds a character that is not valid Unicode (an unpaired "
+                                            "surrogate); rename the folder or file, then convert again\n");
+        return kStatusRefused;
     }
-    return keepOwnWindowOpen(status, argc < 2);
+    if (!ownsWindow()) return runAndReport(commandLine, output, errors).status;
+
+    Ending ending = runAndReport(commandLine, output, errors);
+    if (commandLine.action == Action::Usage) output.write(kDropHint);
+    RunOptions options = commandLine.options;
+    while (ending.outcome) {
+        const Outcome& outcome = *ending.outcome;
+        DirectoryPlace place(directoryOfArgument(commandLine.argument));
+        const std::optional<SalvageCount> count = wantsSalvageCount(outcome) ? countSalvage(place) : std::nullopt;
+        const Verdict verdict = verdictOf(outcome, count, Face::Window);
+        output.write("\n" + verdict.text + "\n");
+        const WindowOffer offer = windowOffer(outcome, options, verdict);
+        if (offer == WindowOffer::Close) break;
+        output.write(promptOf(offer));
+        if (!takes(offer, readAnswer())) return ending.status;
+        output.write("\n");
+        options = optionsFor(offer, options);
+        CommandLine again = commandLine;
+        again.options = options;
+        ending = runAndReport(again, output, errors);
+    }
+    output.write(promptOf(WindowOffer::Close));
+    readAnswer();
+    return ending.status;
 }
 #else
 int main(int argc, char** argv) {
-    return runAndReport(argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>());
+    Console output(stdout);
+    Console errors(stderr);
+    const std::vector<std::string> arguments =
+        argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+    return runAndReport(parseCommandLine(arguments), output, errors).status;
 }
 #endif

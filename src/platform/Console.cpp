@@ -8,13 +8,35 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+
+#include <string>
 #else
 #include <unistd.h>
 #endif
 
 namespace reelport {
 
+Console::Console(std::FILE* stream) : stream_(stream) {
+#ifdef _WIN32
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) console_ = handle;
+#endif
+}
+
 void Console::write(std::string_view text) {
+#ifdef _WIN32
+    if (console_ != nullptr) {
+        const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+        std::wstring wide(static_cast<std::size_t>(size), L'\0');
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+        DWORD written = 0;
+        if (!WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) && error_ == 0) {
+            error_ = EIO;
+        }
+        return;
+    }
+#endif
     errno = 0;
     if (std::fwrite(text.data(), 1, text.size(), stream_) == text.size() && std::fflush(stream_) == 0) return;
     if (error_ == 0) error_ = errno != 0 ? errno : EIO;
@@ -45,19 +67,5 @@ SilencedStandardError::~SilencedStandardError() {
     dup2(saved_, 2);
     close(saved_);
 }
-
-#ifdef _WIN32
-Utf8Console::Utf8Console() {
-    DWORD mode = 0;
-    if (GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) || GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode)) {
-        previousCodePage_ = GetConsoleOutputCP();
-        SetConsoleOutputCP(CP_UTF8);
-    }
-}
-
-Utf8Console::~Utf8Console() {
-    if (previousCodePage_ != 0) SetConsoleOutputCP(previousCodePage_);
-}
-#endif
 
 }  // namespace reelport

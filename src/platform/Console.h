@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Standard output: the usage text and the count lines.
+// Standard output and standard error: the usage text, the count lines, the
+// reports and failures.
 #pragma once
 
 #include <cstdio>
@@ -9,10 +10,13 @@ namespace reelport {
 
 // A write to standard output that fails does not end the run, as the CSV
 // files are the work and the count lines only a report; the first error is
-// kept for the run to report once all else is done.
+// kept for the run to report once all else is done. The tool's texts are
+// UTF-8: on Windows, a stream that is the console itself is written through
+// the console's wide-character interface, so that a name in any script
+// shows as it is whatever the console's code page.
 class Console {
 public:
-    explicit Console(std::FILE* stream) : stream_(stream) {}
+    explicit Console(std::FILE* stream);
 
     // Writes `text` and passes it on at once, so a failure is seen here.
     void write(std::string_view text);
@@ -22,6 +26,7 @@ public:
 private:
     std::FILE* stream_;
     int error_ = 0;
+    void* console_ = nullptr;  // Windows: the console's handle, when the stream is the console
 };
 
 // While it lives, standard error goes nowhere: around calls into a library
@@ -38,20 +43,5 @@ private:
     int saved_ = -1;  // standard error's own descriptor, kept aside
 };
 
-#ifdef _WIN32
-// While it lives, a console that shows standard output or standard error
-// takes the tool's UTF-8 text as UTF-8, so a name in any script shows as it
-// is; the console's own code page is set back at the end.
-class Utf8Console {
-public:
-    Utf8Console();
-    ~Utf8Console();
-    Utf8Console(const Utf8Console&) = delete;
-    Utf8Console& operator=(const Utf8Console&) = delete;
-
-private:
-    unsigned previousCodePage_ = 0;
-};
-#endif
 
 }  // namespace reelport

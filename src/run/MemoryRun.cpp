@@ -84,4 +84,9 @@ MemoryOutcome runInMemory(MemoryCatalogue catalogue, const RunOptions& options) 
     return outcome;
 }
 
+std::optional<SalvageCount> countSalvageInMemory(MemoryCatalogue catalogue) {
+    MemoryPlace place(std::move(catalogue));
+    return countSalvage(place);
+}
+
 }  // namespace reelport

@@ -8,6 +8,7 @@
 
 #include "run/Options.h"
 #include "run/Outcome.h"
+#include "run/Verdict.h"
 
 #include <cstdint>
 #include <optional>
@@ -51,5 +52,8 @@ struct MemoryOutcome : Outcome {
 };
 
 MemoryOutcome runInMemory(MemoryCatalogue catalogue, const RunOptions& options);
+
+// What a salvage run of the catalogue writes (countSalvage, in memory).
+std::optional<SalvageCount> countSalvageInMemory(MemoryCatalogue catalogue);
 
 }  // namespace reelport

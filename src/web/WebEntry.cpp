@@ -129,15 +129,8 @@ EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int output) {
         run->texts[kTapesCsv] = outcome.tapesCsv;
         run->texts[kProgsCsv] = outcome.progsCsv;
         run->texts[kWorkbook] = outcome.workbook;
-        std::optional<reelport::SalvageCount> count;
-        if (reelport::wantsSalvageCount(outcome)) {
-            reelport::RunOptions salvaging;
-            salvaging.salvage = true;
-            const MemoryOutcome salvaged = reelport::runInMemory(kept, salvaging);
-            if (!salvaged.failure) {
-                count = {salvaged.tapes.rows, salvaged.tapes.listed, salvaged.progs.rows, salvaged.progs.listed};
-            }
-        }
+        const std::optional<reelport::SalvageCount> count =
+            reelport::wantsSalvageCount(outcome) ? reelport::countSalvageInMemory(kept) : std::nullopt;
         const reelport::Verdict verdict = reelport::verdictOf(outcome, count, reelport::Face::WebPage);
         run->texts[kVerdict] = verdict.text;
         run->offerSalvage = verdict.offerSalvage;
