@@ -22,7 +22,9 @@ endif()
 set(REELPORT_DOCS ${PROJECT_BINARY_DIR}/docs)
 file(MAKE_DIRECTORY ${REELPORT_DOCS})
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${PROJECT_SOURCE_DIR}/docs/reelport.1 ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG)
+  ${PROJECT_SOURCE_DIR}/docs/reelport.1 ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/CHANGELOG
+  ${PROJECT_SOURCE_DIR}/docs/copyright-third-party ${PROJECT_SOURCE_DIR}/third_party/libxlsxwriter/License.txt
+  ${PROJECT_SOURCE_DIR}/third_party/zlib/LICENSE)
 file(READ ${PROJECT_SOURCE_DIR}/LICENSE REELPORT_LICENSE)
 
 if(WIN32)
@@ -38,7 +40,22 @@ if(WIN32)
   configure_file(${PROJECT_SOURCE_DIR}/docs/README-windows.txt ${REELPORT_DOCS}/README.txt
                  @ONLY NEWLINE_STYLE CRLF)
   reelport_write_crlf(${REELPORT_DOCS}/LICENSE.txt "${REELPORT_LICENSE}")
-  set(REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/README.txt ${REELPORT_DOCS}/LICENSE.txt)
+  # The program and the web page hold libxlsxwriter and zlib, compiled in:
+  # their licences travel with them.
+  file(READ ${PROJECT_SOURCE_DIR}/third_party/libxlsxwriter/License.txt xlsxLicence)
+  file(READ ${PROJECT_SOURCE_DIR}/third_party/zlib/LICENSE zlibLicence)
+  reelport_write_crlf(${REELPORT_DOCS}/THIRD-PARTY.txt
+"reelport.exe and the web page in web\\ hold two libraries of others, compiled in:
+libxlsxwriter 1.1.4, which writes the workbook, and zlib 1.2.13, which it
+compresses with. Their licences follow.
+
+== libxlsxwriter ==
+
+${xlsxLicence}
+== zlib ==
+
+${zlibLicence}")
+  set(REELPORT_WINDOWS_DOCS ${REELPORT_DOCS}/README.txt ${REELPORT_DOCS}/LICENSE.txt ${REELPORT_DOCS}/THIRD-PARTY.txt)
 
   # MANUAL.txt: the man page rendered as plain ASCII text (no overstriking,
   # no hyphenation), as `man reelport` shows it on Linux.
@@ -86,6 +103,9 @@ else()
   string(STRIP "${terms}" terms)
   string(REPLACE "\n\n" "\n.\n" terms "${terms}")
   string(REPLACE "\n" "\n " terms "${terms}")
+  # The web page the package may carry holds libxlsxwriter and zlib, compiled
+  # in: their paragraphs stand between ours, the licence of LICENSE last.
+  file(READ ${PROJECT_SOURCE_DIR}/docs/copyright-third-party thirdParty)
   file(WRITE ${REELPORT_DOCS}/copyright
 "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
 Upstream-Name: Reelport
@@ -96,6 +116,7 @@ Copyright: ${holder}
 License: Expat
 Comment: The MIT licence (SPDX identifier MIT) of the file LICENSE.
 
+${thirdParty}
 License: Expat
  ${terms}
 ")
@@ -130,7 +151,7 @@ endif()
 set(CPACK_PACKAGE_NAME reelport)
 set(CPACK_PACKAGE_VENDOR "Reelport developers")
 set(CPACK_PACKAGE_CONTACT "Reelport developers <reelport@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "export a Cinecase video-tape catalogue from a Palm OS backup to CSV")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "export a Cinecase video-tape catalogue from a Palm OS backup to CSV or Excel")
 # Debian's extended description; CPack indents it and marks the empty line.
 set(CPACK_PACKAGE_DESCRIPTION
 "The Cinecase application for Palm OS handhelds kept a catalogue of video
@@ -139,7 +160,9 @@ tapes in two databases, CinecaseTapes.PDB (the tapes) and CinecaseProgs.PDB
 example a copy of a handheld's backup, and writes into the same directory two
 CSV files that any spreadsheet opens: one row per tape, and one row per
 programme carrying its tape's label. With --salvage it gets back every intact
-record of a damaged backup and reports what it had to skip.
+record of a damaged backup and reports what it had to skip; with --xlsx it
+writes one Excel workbook instead, which every spreadsheet opens with its
+texts, numbers and dates as they are.
 
 A damaged file, or a database of another application or version, ends the
 run with one message and a distinct exit status.")
