@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
 # Converts the sample catalogue with the Linux build and with the Windows
-# build (under Wine) in two scratch folders, in the handheld's bytes and in
-# UTF-8, and requires the CSV files of both to be the same byte for byte.
+# build (under Wine) in two scratch folders, in the handheld's bytes, in
+# UTF-8 and as a workbook, and requires the files of both to be the same byte
+# for byte.
 # Run with cmake -DLINUX_REELPORT=... -DWINDOWS_REELPORT=... -DWINE=...
 # -DSAMPLE_DIR=... -DSCRATCH=... -P.
-foreach(option "" "--utf8")
+foreach(option "" "--utf8" "--xlsx")
   file(REMOVE_RECURSE "${SCRATCH}")
   foreach(platform linux windows)
     file(COPY "${SAMPLE_DIR}/CinecaseTapes.PDB" "${SAMPLE_DIR}/CinecaseProgs.PDB" DESTINATION "${SCRATCH}/${platform}")
@@ -14,7 +15,11 @@ foreach(option "" "--utf8")
   execute_process(COMMAND "${WINE}" "${WINDOWS_REELPORT}" ${option} "Z:${SCRATCH}/windows" OUTPUT_QUIET
                   COMMAND_ERROR_IS_FATAL ANY)
 
-  foreach(csv CinecaseTapes.CSV CinecaseProgs.CSV)
+  set(outputs CinecaseTapes.CSV CinecaseProgs.CSV)
+  if(option STREQUAL "--xlsx")
+    set(outputs Cinecase.xlsx)
+  endif()
+  foreach(csv ${outputs})
     file(SIZE "${SCRATCH}/linux/${csv}" size)
     if(size EQUAL 0)
       message(FATAL_ERROR "${csv} is empty")
