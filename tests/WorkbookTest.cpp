@@ -119,5 +119,17 @@ TEST(Workbook, IsKeptOnlyWhole) {
     }
 }
 
+// Windows' old limit of 260 characters for a path is no limit of the tool's:
+// the workbook's scratch file and the library's working folder too.
+TEST(Workbook, IsWrittenInAFolderDeeperThan260Characters) {
+    const test::TempDir dir;
+    std::string folder = dir.path();
+    while (folder.size() < 300) fs::create_directory(test::utf8Path(folder += test::kSeparator + std::string(40, 'd')));
+    writeBytes(folder + test::kSeparator + "CinecaseTapes.PDB", sampleTapesDatabase());
+    writeBytes(folder + test::kSeparator + "CinecaseProgs.PDB", sampleProgsDatabase());
+    EXPECT_EQ(test::runReelport({"--xlsx", folder}).status, 0);
+    EXPECT_TRUE(fs::exists(test::utf8Path(folder + test::kSeparator + "Cinecase.xlsx")));
+}
+
 }  // namespace
 }  // namespace reelport

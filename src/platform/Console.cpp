@@ -16,22 +16,18 @@
 
 namespace reelport {
 
-Console::Console(std::FILE* stream) : stream_(stream) {
-#ifdef _WIN32
-    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    if (handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) console_ = handle;
-#endif
-}
-
 void Console::write(std::string_view text) {
 #ifdef _WIN32
-    if (console_ != nullptr) {
+    // The stream's handle, looked up at each write: a library silenced for a
+    // while (SilencedStandardError) leaves standard error on another one.
+    const auto console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream_)));
+    DWORD mode = 0;
+    if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
         const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
         std::wstring wide(static_cast<std::size_t>(size), L'\0');
         MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
         DWORD written = 0;
-        if (!WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) && error_ == 0) {
+        if (!WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr) && error_ == 0) {
             error_ = EIO;
         }
         return;

@@ -16,7 +16,7 @@ namespace reelport {
 // shows as it is whatever the console's code page.
 class Console {
 public:
-    explicit Console(std::FILE* stream);
+    explicit Console(std::FILE* stream) : stream_(stream) {}
 
     // Writes `text` and passes it on at once, so a failure is seen here.
     void write(std::string_view text);
@@ -26,7 +26,6 @@ public:
 private:
     std::FILE* stream_;
     int error_ = 0;
-    void* console_ = nullptr;  // Windows: the console's handle, when the stream is the console
 };
 
 // While it lives, standard error goes nowhere: around calls into a library

@@ -76,10 +76,11 @@ std::string libraryFolder(const std::string& folder);
 // all: a library that opens files with the C library's narrow calls, which
 // on Windows take names in the ANSI code page, reaches a file there by its
 // bare ASCII name whatever script the folder is named in. Elsewhere names
-// are bytes and nothing changes.
+// are bytes and nothing changes. A folder that cannot be the working
+// directory ends the run naming `nameForMessages`.
 class InFolder {
 public:
-    explicit InFolder(const std::string& folder);
+    InFolder(const std::string& folder, const std::string& nameForMessages);
     ~InFolder();
     InFolder(const InFolder&) = delete;
     InFolder& operator=(const InFolder&) = delete;

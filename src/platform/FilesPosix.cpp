@@ -140,7 +140,7 @@ void removeFile(const std::string& path) noexcept { std::remove(path.c_str()); }
 std::string libraryName(const std::string& path) { return path; }
 std::string libraryFolder(const std::string& folder) { return folder; }
 
-InFolder::InFolder(const std::string&) {}
+InFolder::InFolder(const std::string&, const std::string&) {}
 InFolder::~InFolder() = default;
 
 std::unique_ptr<ByteSink> createOutputFile(const std::string& path) {

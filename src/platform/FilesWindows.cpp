@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cwchar>
+#include <random>
 #include <vector>
 
 #ifndef NOMINMAX
@@ -91,9 +93,22 @@ std::string createScratchFile(const std::string& folder, const std::string& name
         const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
         directory.assign(temporary, length);
     }
-    wchar_t name[MAX_PATH + 1];
-    if (GetTempFileNameW(directory.c_str(), L"rlp", 0, name) == 0) cannotWrite(nameForMessages, EACCES);
-    return *utf8FromWide(name);
+    if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+    // A name of its own, made here rather than by GetTempFileNameW, which
+    // takes no folder deeper than MAX_PATH (and Wine's writes past its buffer).
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t name[16];
+        std::swprintf(name, 16, L"rlp%08x.tmp", static_cast<unsigned>(random()));
+        const std::wstring path = directory + name;
+        const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return *utf8FromWide(path);
+        }
+        if (GetLastError() != ERROR_FILE_EXISTS) break;
+    }
+    cannotWrite(nameForMessages, GetLastError() == ERROR_FILENAME_EXCED_RANGE ? ENAMETOOLONG : EACCES);
 }
 
 void renameReplacing(const std::string& from, const std::string& to) {
@@ -108,11 +123,13 @@ void removeFile(const std::string& path) noexcept { DeleteFileW(widen(path).c_st
 std::string libraryName(const std::string& path) { return path.substr(path.find_last_of("\\/") + 1); }
 std::string libraryFolder(const std::string&) { return "."; }
 
-InFolder::InFolder(const std::string& folder) {
+InFolder::InFolder(const std::string& folder, const std::string& nameForMessages) {
     const DWORD length = GetCurrentDirectoryW(0, nullptr);
     previous_.resize(length);
     previous_.resize(GetCurrentDirectoryW(length, previous_.data()));
-    SetCurrentDirectoryW(widen(folder).c_str());
+    // A folder the working directory cannot be (deeper than Windows allows
+    // it to be) would leave the library's bare names in another folder.
+    if (!SetCurrentDirectoryW(widen(folder).c_str())) cannotWrite(nameForMessages, ENAMETOOLONG);
 }
 
 InFolder::~InFolder() { SetCurrentDirectoryW(previous_.c_str()); }

@@ -92,7 +92,7 @@ void exportWorkbook(Place& place, PalmDB& tapesDb, PalmDB& progsDb, Outcome& out
     const auto sheet = [&](const char* name, const auto& writeList) {
         lxw_worksheet* added = nullptr;
         {
-            const InFolder inFolder(folder);
+            const InFolder inFolder(folder, path);
             added = workbook.addSheet(name);
         }
         XlsxRows rows(workbook, added, path + ": sheet " + name, notices);
@@ -104,7 +104,7 @@ void exportWorkbook(Place& place, PalmDB& tapesDb, PalmDB& progsDb, Outcome& out
         return writeProgList(progsDb, tapesDb, rows, outcome.progs.damage);
     });
     {
-        const InFolder inFolder(folder);
+        const InFolder inFolder(folder, path);
         workbook.close();
     }
     place.keepScratch(scratch.path, kWorkbook);
