@@ -163,8 +163,9 @@ def check_found(driver, expected, what):
 
 
 # Presses Convert and, once the result is whole, answers what the page showed
-# while converting and every long task on its main thread meanwhile. One
-# script from start to end: WebDriver's own calls run on the main thread too.
+# while converting, the time it took (bench/web_page.py) and every long task
+# on the main thread meanwhile. One script from start to end: WebDriver's
+# own calls run on the main thread too.
 WATCHED_CONVERSION = """
     const done = arguments[arguments.length - 1];
     const e = (id) => document.getElementById(id);
@@ -177,7 +178,8 @@ WATCHED_CONVERSION = """
       new MutationObserver((changes, observer) => {
         if (e('result').getAttribute('aria-busy') !== 'false') return;
         observer.disconnect();
-        setTimeout(() => done({busy, verdict: e('verdict').textContent,
+        const time = performance.now() - start;
+        setTimeout(() => done({busy, time, verdict: e('verdict').textContent,
                                tasks: tasks.filter((task) => task.startTime >= start).map((task) => task.duration)}), 500);
       }).observe(e('result'), {attributes: true});
     }, 100);"""
