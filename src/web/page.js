@@ -286,6 +286,7 @@
         event.preventDefault();
         finish(() => showFailure(event.message || 'The conversion could not start.'));
       };
+      worker.onmessageerror = () => finish(() => showFailure('The result could not be handed to the page.'));
       const output = document.querySelector('input[name=output]:checked').value;
       worker.postMessage({files: Array.from(chosen.values()), salvage, output});
     } catch (error) {
