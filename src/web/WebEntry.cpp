@@ -56,6 +56,7 @@ struct WebRun {
     bool outOfMemory = false;  // a database larger than the page's memory can hold
     int status = 0;
     bool offerSalvage = false;
+    std::array<int, 2> rows{-1, -1};  // rows written of the tape and programme list; -1 unfinished
     std::array<std::optional<std::string>, kTextCount> texts;
 
     std::optional<reelport::MemoryDatabase>& database(int which) {
@@ -156,12 +157,17 @@ EMSCRIPTEN_KEEPALIVE int reelportConvert(WebRun* run, int salvage, int output) {
         run->offerSalvage = false;
     }
     run->status = ended.status();
+    run->rows = {ended.tapes.rows, ended.progs.rows};
     return run->status;
 }
 
 // Whether the verdict offers a salvage run: the catalogue is damaged and
 // salvage would write something.
 EMSCRIPTEN_KEEPALIVE int reelportOffersSalvage(const WebRun* run) { return run->offerSalvage ? 1 : 0; }
+
+// The rows written of the tape list (`which` 0) or the programme list (1),
+// as the count lines give them; -1 for a list the run did not finish.
+EMSCRIPTEN_KEEPALIVE int reelportRows(const WebRun* run, int which) { return run->rows[which != 0]; }
 
 // The bytes of text `which` (Text above); reelportSize gives their number,
 // -1 for a text the run did not give (a CSV file or workbook not written).

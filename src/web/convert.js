@@ -3,8 +3,8 @@
 // databases among the files chosen, by name ignoring ASCII case as the command
 // line finds them in a directory, reads only those two, and returns what the
 // command line prints and writes, with the verdict in plain words and the
-// first rows of both lists. The page's worker and the Node test both convert
-// through reelportConvert.
+// first rows of both lists. The page's worker (worker.js) and the Node test
+// both convert through reelportConvert.
 'use strict';
 
 // What the module's texts are (src/web/WebEntry.cpp), and the files among them.
@@ -22,10 +22,12 @@ const reelportOutputs = {palm: 0, utf8: 1, workbook: 2};
 // `reelport`: the module createReelport() gives. `files`: the files chosen, as
 // objects {name, read}, read() giving the bytes (an ArrayBuffer or a
 // Uint8Array). `output`: one of reelportOutputs. Resolves to {status,
-// messages, verdict, offerSalvage, files, preview}: the exit status, the
-// messages in the order the command line prints them, the verdict, whether
-// it offers salvage, each file written as {name, type, bytes}, and the first
-// rows of both lists as UTF-8 CSV text {tapes, progs} (empty after a failure).
+// messages, verdict, offerSalvage, files, rows, preview}: the exit status,
+// the messages in the order the command line prints them, the verdict,
+// whether it offers salvage, each file written as {name, type, bytes}, the
+// rows written of both lists {tapes, progs} (-1 for a list not finished), and
+// the first rows of both lists as UTF-8 CSV text {tapes, progs} (empty after
+// a failure).
 async function reelportConvert(reelport, files, salvage, output) {
   const encoder = new TextEncoder();
   const names = files.map((file) => encoder.encode(file.name + '\0'));
@@ -64,6 +66,7 @@ async function reelportConvert(reelport, files, salvage, output) {
     return {
       status, messages: textOf(reelportTexts.messages), verdict: textOf(reelportTexts.verdict),
       offerSalvage: reelport._reelportOffersSalvage(run) !== 0, files: written,
+      rows: {tapes: reelport._reelportRows(run, 0), progs: reelport._reelportRows(run, 1)},
       preview: {tapes: textOf(reelportTexts.tapesPreview), progs: textOf(reelportTexts.progsPreview)},
     };
   } finally {

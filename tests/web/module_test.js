@@ -5,16 +5,18 @@
 // status, the messages (the native tool's without their directory) and every
 // CSV file written must be the same, byte for byte.
 //
-//   node module_test.js PAGE_DIR NATIVE_REELPORT SAMPLE_DIR SCRATCH_DIR
+//   node module_test.js MODULE_DIR NATIVE_REELPORT SAMPLE_DIR SCRATCH_DIR
+//
+// MODULE_DIR holds the module (reelport.js, emscripten's) and convert.js.
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
 const {spawnSync} = require('child_process');
 
-const [pageDir, reelport, sampleDir, scratch] = process.argv.slice(2).map((arg) => path.resolve(arg));
-const createReelport = require(path.join(pageDir, 'reelport.js'));
-const {reelportConvert, reelportOutputs} = require(path.join(pageDir, 'convert.js'));
+const [moduleDir, reelport, sampleDir, scratch] = process.argv.slice(2).map((arg) => path.resolve(arg));
+const createReelport = require(path.join(moduleDir, 'reelport.js'));
+const {reelportConvert, reelportOutputs} = require(path.join(moduleDir, 'convert.js'));
 
 const tapes = fs.readFileSync(path.join(sampleDir, 'CinecaseTapes.PDB'));
 const progs = fs.readFileSync(path.join(sampleDir, 'CinecaseProgs.PDB'));
