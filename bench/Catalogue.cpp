@@ -155,10 +155,18 @@ void shuffle(std::vector<T>& items, Random& random) {
 void putInOrder(RecordOrder order, std::vector<Tape>& tapes, std::vector<Prog>& progs, Random& random) {
     switch (order) {
     case RecordOrder::Entered:
+    case RecordOrder::ByTape:
         // Programmes were typed in roughly tape by tape, with some out of turn.
         for (std::size_t i = 0; i < progs.size(); ++i) {
             const std::size_t other = std::min(progs.size() - 1, i + random.below(16));
             std::swap(progs[i], progs[other]);
+        }
+        // Sorted back after the same draws, so that the programmes and their
+        // unique IDs are those of the entered order, only stored elsewhere.
+        if (order == RecordOrder::ByTape) {
+            std::sort(progs.begin(), progs.end(), [](const Prog& a, const Prog& b) {
+                return a.tapeId != b.tapeId ? a.tapeId < b.tapeId : a.order < b.order;
+            });
         }
         break;
     case RecordOrder::Random:
@@ -200,6 +208,12 @@ std::optional<Shape> namedShape(std::string_view name) {
         shape.tapes = kMaxRecords;
         shape.progs = kMaxRecords;
         shape.order = RecordOrder::Random;
+        return shape;
+    }
+    if (name == "tape-order") {
+        shape.tapes = kMaxRecords;
+        shape.progs = kMaxRecords;
+        shape.order = RecordOrder::ByTape;
         return shape;
     }
     if (name == "small") {

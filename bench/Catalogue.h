@@ -26,6 +26,8 @@ enum class RecordOrder {
                  // roughly tape by tape, each a few places away from its neighbours
     Random,      // both files shuffled
     Descending,  // tapes by falling unique ID, programmes by falling tape ID
+    ByTape,      // tapes as entered, programmes sorted by tape ID and their order on
+                 // the tape: the order the programme list is written in
 };
 
 struct Shape {
@@ -48,6 +50,10 @@ struct Shape {
 //               programmes each on a random tape, stored in random order, as
 //               in a catalogue kept for years: the join then reads the
 //               programme records in a random walk through the file;
+//   "tape-order" the tapes and programmes of "typical", the programmes stored
+//               sorted by tape ID and then by their order on the tape, the
+//               order the programme list is written in: the join reads the
+//               records from the front of the file to its end;
 //   "small"     the size of the bundled sample: 12 tapes, 40 programmes.
 std::optional<Shape> namedShape(std::string_view name);
 

@@ -15,13 +15,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: make_catalogue SHAPE DIRECTORY [OPTION VALUE]...\n"
-    "  SHAPE: typical | scattered | random | small\n"
+    "  SHAPE: typical | scattered | random | tape-order | small\n"
     "  --tapes N        number of tapes (at most 65535)\n"
     "  --progs N        number of programmes (at most 65535)\n"
     "  --title N        mean title length in bytes\n"
     "  --note N         mean note length in bytes\n"
     "  --placement P    spread (random tapes) | distinct (a tape per programme)\n"
-    "  --order O        entered | random | descending\n"
+    "  --order O        entered | random | descending | tape\n"
     "  --seed N         seed of the pseudo-random texts\n";
 
 std::uint64_t number(std::string_view text) {
@@ -60,6 +60,8 @@ void setOption(reelport::bench::Shape& shape, std::string_view option, std::stri
         shape.order = RecordOrder::Random;
     } else if (option == "--order" && value == "descending") {
         shape.order = RecordOrder::Descending;
+    } else if (option == "--order" && value == "tape") {
+        shape.order = RecordOrder::ByTape;
     } else {
         throw std::invalid_argument("unknown option or value: " + std::string(option) + " " + std::string(value));
     }

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
-// The benchmark's baseline: the bytes the tool moves, moved the simplest way
-// in one process. Reads the two databases in DIRECTORY as cat does (into one
-// reused buffer, the bytes unused), then creates DIRECTORY/baseline.out and
-// copies the two CSV files the tool wrote into it, in writes of 64 KiB, the
-// tool's block size. bench/run.py starts it exactly as it starts the tool.
+// The benchmark's former baseline, timed for information beside the C one
+// (copy_baseline.c): the same bytes moved the same way, in C++. Reads the two
+// databases in DIRECTORY as cat does (into one reused buffer, the bytes
+// unused), then creates DIRECTORY/baseline.out and copies the two CSV files
+// the tool wrote into it, in writes of 64 KiB, the tool's block size.
 //
-//   copy_baseline DIRECTORY
+//   copy_baseline_cxx DIRECTORY
 //
 // Built with the tool's compiler flags and linked as the tool is: libstdc++
-// among its shared libraries, loaded at its start as at the tool's.
+// among its shared libraries, loaded at its start as at the tool's, so the
+// difference from the C baseline is what that start costs.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -50,7 +51,7 @@ void pass(const std::string& path, char* block, std::FILE* to) {
 
 int main(int argc, char** argv) {
     if (argc != 2) {
-        std::fputs("usage: copy_baseline DIRECTORY\n", stderr);
+        std::fputs("usage: copy_baseline_cxx DIRECTORY\n", stderr);
         return 1;
     }
     const std::string directory = std::string(argv[1]) + "/";
