@@ -11,10 +11,10 @@ namespace reelport {
 
 namespace {
 
-lxw_format* numberFormat(lxw_workbook* workbook, const char* pattern) {
-    lxw_format* format = workbook_add_format(workbook);
+lxw_format* numberFormat(const XlsxLibrary& library, lxw_workbook* workbook, const char* pattern) {
+    lxw_format* format = library.addFormat(workbook);
     if (format == nullptr) throw std::bad_alloc();
-    format_set_num_format(format, pattern);
+    library.setNumberFormat(format, pattern);
     return format;
 }
 
@@ -22,22 +22,22 @@ lxw_format* numberFormat(lxw_workbook* workbook, const char* pattern) {
 
 Workbook::Workbook(const std::string& file, std::string path, const std::string& temporaryFolder,
                    std::time_t created)
-    : path_(std::move(path)) {
+    : path_(std::move(path)), library_(xlsxLibrary(path_)), workbook_(nullptr, Free{library_.free}) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_TRUE;
     std::string folder = temporaryFolder;
     options.tmpdir = folder.empty() ? nullptr : folder.data();
-    workbook_.reset(workbook_new_opt(file.c_str(), &options));
+    workbook_.reset(library_.workbookNew(file.c_str(), &options));
     if (!workbook_) throw std::bad_alloc();
-    bold_ = workbook_add_format(workbook_.get());
+    bold_ = library_.addFormat(workbook_.get());
     if (bold_ == nullptr) throw std::bad_alloc();
-    format_set_bold(bold_);
-    whole_ = numberFormat(workbook_.get(), "0");
-    duration_ = numberFormat(workbook_.get(), "[h]:mm");
-    date_ = numberFormat(workbook_.get(), "yyyy-mm-dd");
+    library_.setBold(bold_);
+    whole_ = numberFormat(library_, workbook_.get(), "0");
+    duration_ = numberFormat(library_, workbook_.get(), "[h]:mm");
+    date_ = numberFormat(library_, workbook_.get(), "yyyy-mm-dd");
     lxw_doc_properties properties{};
     properties.created = created;
-    check(workbook_set_properties(workbook_.get(), &properties));
+    check(library_.setProperties(workbook_.get(), &properties));
 }
 
 lxw_worksheet* Workbook::addSheet(const char* name) {
@@ -46,7 +46,7 @@ lxw_worksheet* Workbook::addSheet(const char* name) {
         // The library writes its own line to standard error on a failure, which has ours.
         const SilencedStandardError silenced;
         errno = 0;
-        sheet = workbook_add_worksheet(workbook_.get(), name);
+        sheet = library_.addWorksheet(workbook_.get(), name);
     }
     // Each sheet of a constant-memory workbook takes a temporary file at once.
     if (sheet == nullptr) cannotWrite(path_, errno);
@@ -58,7 +58,7 @@ void Workbook::close() {
     {
         const SilencedStandardError silenced;
         errno = 0;
-        error = workbook_close(workbook_.release());
+        error = library_.close(workbook_.release());
     }
     check(error);
 }
@@ -84,7 +84,7 @@ void Workbook::check(lxw_error error) const {
     default:
         break;
     }
-    refuse(FailureKind::OutputUnwritable, path_ + ": " + lxw_strerror(error) + "\n", path_);
+    refuse(FailureKind::OutputUnwritable, path_ + ": " + library_.errorText(error) + "\n", path_);
 }
 
 }  // namespace reelport

@@ -6,6 +6,8 @@
 // workbook_close writes the whole file at once.
 #pragma once
 
+#include "xlsx/Library.h"
+
 #include <xlsxwriter.h>
 
 #include <ctime>
@@ -29,6 +31,9 @@ public:
     // Ends the run when `error` is one: the workbook cannot be written.
     void check(lxw_error error) const;
 
+    // The library's calls, for the cells of the workbook's sheets.
+    const XlsxLibrary& library() const { return library_; }
+
     lxw_format* bold() const { return bold_; }
     lxw_format* whole() const { return whole_; }        // numbers without decimals: "0"
     lxw_format* duration() const { return duration_; }  // hours and minutes: "[h]:mm"
@@ -36,10 +41,12 @@ public:
 
 private:
     struct Free {
-        void operator()(lxw_workbook* workbook) const { lxw_workbook_free(workbook); }
+        decltype(&lxw_workbook_free) free;
+        void operator()(lxw_workbook* workbook) const { free(workbook); }
     };
-    std::unique_ptr<lxw_workbook, Free> workbook_;
     std::string path_;
+    const XlsxLibrary& library_;
+    std::unique_ptr<lxw_workbook, Free> workbook_;
     lxw_format* bold_ = nullptr;
     lxw_format* whole_ = nullptr;
     lxw_format* duration_ = nullptr;

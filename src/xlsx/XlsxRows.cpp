@@ -94,13 +94,13 @@ void XlsxRows::begin(std::span<const std::string_view> columns, std::span<const 
         const auto width = std::find_if(kWidths.begin(), kWidths.end(),
                                         [&](const ColumnWidth& each) { return each.column == columns[column]; });
         if (width != kWidths.end()) {
-            workbook_.check(worksheet_set_column(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
+            workbook_.check(workbook_.library().setColumn(sheet_, static_cast<lxw_col_t>(column), static_cast<lxw_col_t>(column),
                                                  width->width, nullptr));
         }
-        workbook_.check(worksheet_write_string(sheet_, 0, static_cast<lxw_col_t>(column),
+        workbook_.check(workbook_.library().writeString(sheet_, 0, static_cast<lxw_col_t>(column),
                                                std::string(columns[column]).c_str(), workbook_.bold()));
     }
-    worksheet_freeze_panes(sheet_, 1, 0);
+    workbook_.library().freezePanes(sheet_, 1, 0);
     for (unsigned index = 0; index < categories_.size(); ++index) {
         categories_[index].clear();
         appendUtf8(categories_[index], categoryName(appInfo, index));
@@ -110,7 +110,7 @@ void XlsxRows::begin(std::span<const std::string_view> columns, std::span<const 
 
 void XlsxRows::end() {
     workbook_.check(
-        worksheet_autofilter(sheet_, 0, 0, row_, static_cast<lxw_col_t>(columns_.size() - 1)));
+        workbook_.library().autofilter(sheet_, 0, 0, row_, static_cast<lxw_col_t>(columns_.size() - 1)));
 }
 
 std::size_t XlsxRows::text(unsigned column, std::string_view bytes) {
@@ -137,11 +137,11 @@ void XlsxRows::utf8(unsigned column, const std::string& text) {
                            ": a text of " + std::to_string(length) + " characters is cut to the " +
                            std::to_string(kCellLimit) + " a cell holds\n");
     }
-    workbook_.check(worksheet_write_string(sheet_, row_, static_cast<lxw_col_t>(column), cell.c_str(), nullptr));
+    workbook_.check(workbook_.library().writeString(sheet_, row_, static_cast<lxw_col_t>(column), cell.c_str(), nullptr));
 }
 
 void XlsxRows::number(unsigned column, double value, lxw_format* format) {
-    workbook_.check(worksheet_write_number(sheet_, row_, static_cast<lxw_col_t>(column), value, format));
+    workbook_.check(workbook_.library().writeNumber(sheet_, row_, static_cast<lxw_col_t>(column), value, format));
 }
 
 // Hours and whole minutes, as a duration: a day is 1, a minute 1/1440.
@@ -179,7 +179,7 @@ bool XlsxRows::row(const ProgRow& prog) {
     if (isCalendarDay(record.year(), record.month(), record.day())) {
         lxw_datetime date{static_cast<int>(record.year()), static_cast<int>(record.month()),
                           static_cast<int>(record.day()), 0, 0, 0.0};
-        workbook_.check(worksheet_write_datetime(sheet_, row_, 6, &date, workbook_.date()));
+        workbook_.check(workbook_.library().writeDatetime(sheet_, row_, 6, &date, workbook_.date()));
     } else {
         utf8(6, dateText(record.year(), record.month(), record.day()));
     }
@@ -193,7 +193,7 @@ bool XlsxRows::row(const ProgRow& prog) {
         number(10, rating, nullptr);
     } else if (character == '\0') {
         // The format's escape of U+0000, which no XML carries: as it is, not escaped again.
-        workbook_.check(worksheet_write_string(sheet_, row_, 10, "_x0000_", nullptr));
+        workbook_.check(workbook_.library().writeString(sheet_, row_, 10, "_x0000_", nullptr));
     } else {
         text(10, std::string_view(&character, 1));
     }
