@@ -127,6 +127,10 @@ int wmain(int argc, wchar_t** argv) {
         std::find(unreadable.begin(), unreadable.end(), commandLine.place) != unreadable.end()) {
         errors.write(commandLine.argument + ": the name holds a character that is not valid Unicode (an unpaired "
                                             "surrogate); rename the folder or file, then convert again\n");
+        if (ownsWindow()) {
+            output.write(promptOf(WindowOffer::Close));
+            readAnswer();
+        }
         return kStatusRefused;
     }
     if (!ownsWindow()) return runAndReport(commandLine, output, errors).status;

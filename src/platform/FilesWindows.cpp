@@ -93,7 +93,9 @@ std::string createScratchFile(const std::string& folder, const std::string& name
         const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
         directory.assign(temporary, length);
     }
-    if (directory.back() != L'\\' && directory.back() != L'/') directory += L'\\';
+    // A bare drive "D:" names that drive's current folder: nothing goes between.
+    const bool bareDrive = directory.size() == 2 && directory[1] == L':';
+    if (directory.back() != L'\\' && directory.back() != L'/' && !bareDrive) directory += L'\\';
     // A name of its own, made here rather than by GetTempFileNameW, which
     // takes no folder deeper than MAX_PATH (and Wine's writes past its buffer).
     std::random_device random;
