@@ -5,6 +5,7 @@
 #include "platform/Files.h"
 
 #include "base/Failure.h"
+#include "base/LargeBlocks.h"
 #include "platform/FileSink.h"
 
 #include <dirent.h>
@@ -54,16 +55,37 @@ OpenFile openInput(const std::string& path) {
 }
 
 #ifdef __linux__
-// Maps a regular file read-only into memory, all its pages at once. For a
-// database of 65535 records this takes a third off the run time against
-// reading it into fresh memory: the file's pages in the page cache are used as
-// they are, none is cleared, faulted in one by one or copied. Nothing when the
-// system cannot map the file, or when not every page could be read in (a
-// failing medium): the caller then reads the file, and a read error shows as a
-// short read instead of a SIGBUS on first touch. (A file cut short by another
-// program while the tool runs still ends it with SIGBUS, as with every mapped
-// file.)
-std::optional<FileImage> mappedImage(std::FILE* file, std::size_t length) {
+// Reads a regular file of kHugePageImageFrom bytes or more into memory backed
+// by huge pages (base/LargeBlocks.h): the system copies it out of the page
+// cache, and the tool's reads then walk a few huge pages. Mapping the file
+// instead makes each 4 KiB page of it a page of the tool's own, and on a
+// virtual machine the first touch of each costs microseconds, the page tables
+// filled in or not: for the largest catalogue, reading took 3 ms less than
+// mapping. Nothing when the file cannot be read whole (it was cut short
+// meanwhile, or the medium fails): the caller reads it again from its start.
+constexpr std::size_t kHugePageImageFrom = std::size_t{256} << 10;
+[[maybe_unused]] std::optional<FileImage> hugePageImage(std::FILE* file, std::size_t length) {
+    std::uint8_t* const block = LargeBlockAllocator<std::uint8_t>().allocate(length);
+    const std::shared_ptr<const void> owner(block, [length](const void* bytes) {
+        LargeBlockAllocator<std::uint8_t>().deallocate(static_cast<std::uint8_t*>(const_cast<void*>(bytes)), length);
+    });
+    for (std::size_t done = 0; done < length;) {
+        const ssize_t got = read(fileno(file), block + done, length - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return std::nullopt;
+        done += static_cast<std::size_t>(got);
+    }
+    return FileImage{{block, length}, owner};
+}
+
+// Maps a regular file read-only into memory, all its pages at once (a build
+// with REELPORT_MAP_DATABASES; see above): the file's pages in the page cache
+// are used as they are. Nothing when the system cannot map the file, or when
+// not every page could be read in (a failing medium): the caller then reads
+// the file, and a read error shows as a short read instead of a SIGBUS on
+// first touch. (A file cut short by another program while the tool runs still
+// ends it with SIGBUS, as with every mapped file.)
+[[maybe_unused]] std::optional<FileImage> mappedImage(std::FILE* file, std::size_t length) {
     if (length == 0) return std::nullopt;  // nothing to map
     void* const address = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fileno(file), 0);
     if (address == MAP_FAILED) return std::nullopt;
@@ -108,8 +130,13 @@ FileImage readWholeFile(const std::string& path) {
     // Only a regular file has a length; anything else reads as empty and is
     // refused as too short, so a device can never make the read endless.
     const auto length = S_ISREG(info.st_mode) ? static_cast<std::size_t>(info.st_size) : 0;
-#ifdef __linux__
+#if defined(__linux__) && defined(REELPORT_MAP_DATABASES)
     if (auto mapped = mappedImage(file.get(), length)) return std::move(*mapped);
+#elif defined(__linux__)
+    if (length >= kHugePageImageFrom) {
+        if (auto image = hugePageImage(file.get(), length)) return std::move(*image);
+        if (std::fseek(file.get(), 0, SEEK_SET) != 0) cannotRead(path, errno);
+    }
 #endif
     std::vector<std::uint8_t> image(length);
     image.resize(std::fread(image.data(), 1, image.size(), file.get()));
