@@ -129,6 +129,19 @@ void PalmDB::parseStrictly() {
 
     // Each record must start where the one before it ends and lie in the
     // file; then `entry()` can cut every record out of the image unchecked.
+    // That holds when the offsets never fall and the last lies in the file,
+    // which one quick pass finds; else the pass below finds what fails first.
+    std::uint32_t previous = 0;
+    bool falls = false;
+    for (std::size_t i = 0; i < recordCount; ++i) {
+        const std::uint32_t offset = be32(recordList_.data() + i * kEntrySize);
+        falls |= offset < previous;
+        previous = offset;
+    }
+    if (!falls && previous <= fileLength) {
+        recordCount_ = recordCount;
+        return;
+    }
     for (std::size_t i = 0; i < recordCount; ++i) {
         if (position != be32(recordList_.data() + i * kEntrySize)) fatalCheck("record position mismatch");
         const bool last = i + 1 == recordCount;
