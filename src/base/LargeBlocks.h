@@ -82,4 +82,37 @@ private:
     std::size_t count_;
 };
 
+// A block of `bytes` bytes whose pages are all in place before its first
+// use: on Linux mapped with MAP_POPULATE, so that the system provides them in
+// one call instead of a page fault for each 4 KiB page at its first touch (on
+// a virtual machine a fault costs several microseconds). Left as the memory
+// comes.
+class PopulatedBlock {
+public:
+    explicit PopulatedBlock(std::size_t bytes) : size_(bytes) {
+#ifdef __linux__
+        void* const mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+        if (mapped == MAP_FAILED) throw std::bad_alloc();
+        data_ = static_cast<char*>(mapped);
+#else
+        data_ = new char[bytes];
+#endif
+    }
+    ~PopulatedBlock() {
+#ifdef __linux__
+        munmap(data_, size_);
+#else
+        delete[] data_;
+#endif
+    }
+    PopulatedBlock(const PopulatedBlock&) = delete;
+    PopulatedBlock& operator=(const PopulatedBlock&) = delete;
+
+    char* data() const { return data_; }
+
+private:
+    std::size_t size_;
+    char* data_;
+};
+
 }  // namespace reelport

@@ -11,7 +11,7 @@ using quoting::quoteInto;
 CsvWriter::~CsvWriter() {
     if (stopped_ || used_ == 0) return;
     try {
-        sink_.write({buffer_.get(), used_});
+        sink_.write({buffer_, used_});
     } catch (const std::exception&) {
         // Best effort: the run is already ending with another failure, which is the one reported.
     }
@@ -24,7 +24,7 @@ char* CsvWriter::quotedElsewhere(char* at, std::string_view text, std::size_t* t
     const char* const end = begin + text.size();
     if (growth * text.size() + 2 + kRowRoom <= kBufferSize - kPage) {  // room after emptyBuffer
         emptyBuffer();
-        at = buffer_.get() + used_;
+        at = buffer_ + used_;
         *at = '"';
         const auto [stopped, outEnd] = quoteInto(encoding_, begin, end, at + 1);
         *outEnd = '"';
@@ -58,7 +58,7 @@ std::string CsvWriter::prepareQuoted(std::string_view text) const {
 void CsvWriter::putInPieces(std::string_view bytes) {
     while (bytes.size() > kBufferSize - used_) {
         const std::size_t free = kBufferSize - used_;
-        std::copy_n(bytes.begin(), free, buffer_.get() + used_);
+        std::copy_n(bytes.begin(), free, buffer_ + used_);
         used_ += free;
         bytes.remove_prefix(free);
         emptyBuffer();
@@ -70,10 +70,10 @@ void CsvWriter::emptyBuffer(bool all) {
     const std::size_t size = all ? used_ : used_ / kPage * kPage;
     if (size > 0) {
         stopped_ = true;  // until the sink has taken it all: what a failed write left is unknown
-        sink_.write({buffer_.get(), size});
+        sink_.write({buffer_, size});
         stopped_ = false;
     }
-    std::copy(buffer_.get() + size, buffer_.get() + used_, buffer_.get());
+    std::copy(buffer_ + size, buffer_ + used_, buffer_);
     used_ -= size;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "base/ByteSink.h"
+#include "base/LargeBlocks.h"
 #include "catalogue/PalmLatin.h"
 #include "csv/CsvEncoding.h"
 #include "csv/QuotedText.h"
@@ -23,7 +24,22 @@ namespace reelport {
 // so a row costs no allocation and the file sees a few large writes.
 class CsvWriter {
 public:
-    explicit CsvWriter(ByteSink& sink, CsvEncoding encoding = CsvEncoding::Palm) : encoding_(encoding), sink_(sink) {}
+    // The memory a writer gathers its blocks in. The writers of a run, one
+    // after the other, may share one, so that its pages are provided once.
+    class Buffer {
+    public:
+        Buffer() : block_(kBufferSize) {}
+        char* data() const { return block_.data(); }
+
+    private:
+        PopulatedBlock block_;
+    };
+
+    CsvWriter(ByteSink& sink, CsvEncoding encoding, Buffer& buffer)
+        : encoding_(encoding), sink_(sink), buffer_(buffer.data()) {}
+    // A writer with a buffer of its own.
+    explicit CsvWriter(ByteSink& sink, CsvEncoding encoding = CsvEncoding::Palm)
+        : encoding_(encoding), sink_(sink), own_(std::make_unique<Buffer>()), buffer_(own_->data()) {}
     CsvWriter(const CsvWriter&) = delete;
     CsvWriter& operator=(const CsvWriter&) = delete;
     // A writer not closed (a run ended by another failure) still writes out
@@ -82,7 +98,7 @@ public:
         // for the fixed parts behind it; a text too long for what is left of
         // the buffer goes elsewhere. (The product cannot overflow: the text
         // lies in memory.)
-        const auto room = static_cast<std::size_t>(buffer_.get() + kBufferSize - at);
+        const auto room = static_cast<std::size_t>(buffer_ + kBufferSize - at);
         if (quoting::expansion(kEncoding) * text.size() + 2 + kRowRoom > room) return quotedElsewhere(at, text, taken);
         const char* const begin = text.data();
         *at = '"';
@@ -119,7 +135,7 @@ private:
     void put(std::string_view bytes) {
         if (bytes.size() <= kBufferSize - used_) {
             // std::copy, not memcpy: an empty text may have no address at all.
-            std::copy(bytes.begin(), bytes.end(), buffer_.get() + used_);
+            std::copy(bytes.begin(), bytes.end(), buffer_ + used_);
             used_ += bytes.size();
         } else {
             putInPieces(bytes);
@@ -130,9 +146,9 @@ private:
     // buffer; `commit` takes the end of what was written there.
     char* reserve(std::size_t size) {
         if (size > kBufferSize - used_) emptyBuffer();
-        return buffer_.get() + used_;
+        return buffer_ + used_;
     }
-    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_.get()); }
+    void commit(const char* end) { used_ = static_cast<std::size_t>(end - buffer_); }
     // `quoted` for a text too long for what is left of the buffer: after the
     // buffer is written out, or in pieces when even a whole buffer is too small.
     char* quotedElsewhere(char* at, std::string_view text, std::size_t* taken);
@@ -149,13 +165,9 @@ private:
     // Text is written out in blocks of 64 KiB, whole pages of the file; the
     // buffer holds a page more, so that it is full when a block is written.
     static constexpr std::size_t kBufferSize = (std::size_t{1} << 16) + kPage;
-    // Left uninitialised: every byte is written before it is read. The libc++
-    // of emscripten 3.1 lacks make_unique_for_overwrite.
-#ifdef __cpp_lib_smart_ptr_for_overwrite
-    std::unique_ptr<char[]> buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
-#else
-    std::unique_ptr<char[]> buffer_{new char[kBufferSize]};
-#endif
+    // Left as the memory comes: every byte is written before it is read.
+    std::unique_ptr<Buffer> own_;
+    char* buffer_;
     std::size_t used_ = 0;
 };
 

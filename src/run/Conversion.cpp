@@ -36,10 +36,11 @@ void readDatabase(Place& place, std::string_view name, PalmDB& db, ListOutcome& 
 // Writes the CSV file `name` with `writeRows`, given the row writer of the
 // run's encoding; returns the number of rows.
 template <typename WriteRows>
-int writeCsv(Place& place, std::string_view name, CsvEncoding encoding, ListOutcome& list, const WriteRows& writeRows) {
+int writeCsv(Place& place, std::string_view name, CsvEncoding encoding, CsvWriter::Buffer& buffer, ListOutcome& list,
+             const WriteRows& writeRows) {
     const std::unique_ptr<ByteSink> sink = place.createOutput(name);
     list.output = place.outputPath(name);
-    CsvWriter out(*sink, encoding);
+    CsvWriter out(*sink, encoding, buffer);
     int rows = 0;
     if (encoding == CsvEncoding::Utf8) {
         CsvRows<CsvEncoding::Utf8> csv(out);
@@ -117,17 +118,18 @@ void exportWorkbook(Place& place, PalmDB& tapesDb, PalmDB& progsDb, Outcome& out
 
 }  // namespace
 
-void exportTapes(Place& place, const RunOptions& options, PalmDB& tapesDb, ListOutcome& list, Messages& messages) {
+void exportTapes(Place& place, const RunOptions& options, PalmDB& tapesDb, ListOutcome& list, Messages& messages,
+                 CsvWriter::Buffer& buffer) {
     readDatabase(place, kTapesDatabase, tapesDb, list);
-    list.rows = writeCsv(place, kTapesCsv, options.encoding, list,
+    list.rows = writeCsv(place, kTapesCsv, options.encoding, buffer, list,
                          [&](auto& rows) { return writeTapeList(tapesDb, rows, list.damage); });
     announce("tapes", list, messages);
 }
 
 void exportProgs(Place& place, const RunOptions& options, PalmDB& progsDb, const PalmDB& tapesDb, ListOutcome& list,
-                 Messages& messages) {
+                 Messages& messages, CsvWriter::Buffer& buffer) {
     readDatabase(place, kProgsDatabase, progsDb, list);
-    list.rows = writeCsv(place, kProgsCsv, options.encoding, list,
+    list.rows = writeCsv(place, kProgsCsv, options.encoding, buffer, list,
                          [&](auto& rows) { return writeProgList(progsDb, tapesDb, rows, list.damage); });
     announce("progs", list, messages);
 }
@@ -142,8 +144,10 @@ Outcome convertCatalogue(Place& place, const RunOptions& options, Messages& mess
         if (options.workbook) {
             exportWorkbook(place, tapesDb, progsDb, outcome, messages);
         } else {
-            exportTapes(place, options, tapesDb, outcome.tapes, messages);
-            exportProgs(place, options, progsDb, tapesDb, outcome.progs, messages);
+            // One buffer for both CSV files: its pages are provided once.
+            CsvWriter::Buffer buffer;
+            exportTapes(place, options, tapesDb, outcome.tapes, messages, buffer);
+            exportProgs(place, options, progsDb, tapesDb, outcome.progs, messages, buffer);
         }
     } catch (const Failure& failure) {
         outcome.failure = failure;

@@ -5,6 +5,7 @@
 // The command line, the web page and the fuzz harness all convert this way.
 #pragma once
 
+#include "csv/CsvWriter.h"
 #include "format/PalmDB.h"
 #include "run/Messages.h"
 #include "run/Options.h"
@@ -33,8 +34,10 @@ Outcome convertCatalogue(Place& place, const RunOptions& options, Messages& mess
 // and writes the tape list; exportProgs reads the programme database into
 // `progsDb` and writes the programme list, its tapes looked up in `tapesDb`.
 // Each prints its count line and, in a salvage run, its damage report.
-void exportTapes(Place& place, const RunOptions& options, PalmDB& tapesDb, ListOutcome& list, Messages& messages);
+// Both write through `buffer`, one for the run.
+void exportTapes(Place& place, const RunOptions& options, PalmDB& tapesDb, ListOutcome& list, Messages& messages,
+                 CsvWriter::Buffer& buffer);
 void exportProgs(Place& place, const RunOptions& options, PalmDB& progsDb, const PalmDB& tapesDb, ListOutcome& list,
-                 Messages& messages);
+                 Messages& messages, CsvWriter::Buffer& buffer);
 
 }  // namespace reelport
