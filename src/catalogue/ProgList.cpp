@@ -59,7 +59,9 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport& damage, Keys room, Keys sc
                         std::uint64_t{ProgRecord::orderOf(entry.data)} << 16 | i;
     }
     const Keys progs = room.first(count);
-    sortKeys(progs, scratch);
+    // Programmes stored tape by tape, as a catalogue entered in that order
+    // holds them, need no sort.
+    if (!std::is_sorted(progs.begin(), progs.end())) sortKeys(progs, scratch);
     return progs;
 }
 

@@ -17,6 +17,7 @@
 #include <array>
 #include <cstddef>
 #include <cstring>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -105,10 +106,9 @@ public:
 
     // TAPE_ID,TAPE_LABEL,PROG_ID,TITLE,SEEN,KEEP,DATE,LENGTH,SPEED,CATEGORY,RATING,NOTE
     [[gnu::always_inline]] bool row(const ProgRow& prog) {
-        // Before the tape label; between it and the title, with the short row
-        // of a programme without title; between title and note.
-        static_assert(kNumber + 1 <= CsvWriter::kRowRoom);
-        static_assert(1 + kId + 1 + 5 + kLength + kSpeed + 2 + 2 <= CsvWriter::kRowRoom);
+        // The short row of a programme without title behind its tape label;
+        // between title and note.
+        static_assert(kPrefixRoom + kId + 1 + 5 + kLength + kSpeed + 2 + 2 <= CsvWriter::kRowRoom);
         static_assert(kFlags + kDate + kLength + kSpeed + CategoryFields::kRoom + 1 + kRating + 1 <=
                       CsvWriter::kRowRoom);
         const ProgRecord& record = prog.record;
@@ -124,11 +124,23 @@ public:
             return at;
         };
 
+        // The row's beginning, TAPE_ID and TAPE_LABEL, is the same for every
+        // programme on one tape: made once for each run of them, then copied.
+        if (!prefixTape_ || *prefixTape_ != prog.tapeId || prefixLabel_ != prog.tapeLabel.data()) {
+            char* end = digits::decimal(prefix_.data(), prog.tapeId);
+            *end++ = ',';
+            *end++ = '"';
+            const char* const label = prog.tapeLabel.data();
+            end = quoting::quoteInto<kEncoding>(label, label + prog.tapeLabel.size(), end).second;
+            *end++ = '"';
+            *end++ = ',';
+            prefixSize_ = static_cast<std::size_t>(end - prefix_.data());
+            prefixTape_ = prog.tapeId;
+            prefixLabel_ = label;
+        }
         char* at = out_.beginRow();
-        at = digits::decimal(at, prog.tapeId);
-        *at++ = ',';
-        at = out_.quoted<kEncoding>(at, prog.tapeLabel);
-        *at++ = ',';
+        std::memcpy(at, prefix_.data(), kPrefixRoom);
+        at += prefixSize_;
         at = digits::decimal(at, prog.id);
         *at++ = ',';
 
@@ -173,6 +185,14 @@ public:
 private:
     CsvWriter& out_;
     CategoryFields categories_;
+    // The beginning of the rows on one tape, and the tape ID and label it was made of.
+    static constexpr std::size_t kPrefixRoom = 64;
+    static_assert(kNumber + 1 + 2 + TapeRecord::kLabelSize * kMaxUtf8Size + 1 + 2 <= kPrefixRoom);
+    static_assert(kPrefixRoom + kId + 1 <= CsvWriter::kRowRoom);
+    std::array<char, kPrefixRoom> prefix_{};
+    std::size_t prefixSize_ = 0;
+    std::optional<std::uint32_t> prefixTape_;
+    const char* prefixLabel_ = nullptr;
 };
 
 }  // namespace reelport
