@@ -111,7 +111,7 @@ public:
     char* data() const { return data_; }
 
 private:
-    std::size_t size_;
+    [[maybe_unused]] std::size_t size_;  // only munmap needs it
     char* data_;
 };
 
