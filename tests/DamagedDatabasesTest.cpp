@@ -18,8 +18,6 @@
 namespace reelport::fuzz {
 namespace {
 
-using test::record;
-
 // Two tape records of 36 bytes, unique IDs 1 and 2, no blocks: the list ends at 94, the data runs 96 to 168.
 PdbFile twoTapes() {
     PdbFile file;

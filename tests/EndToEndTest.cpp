@@ -17,8 +17,6 @@
 namespace reelport {
 namespace {
 
-using test::record;
-
 // `data` with its kind byte set and its last `drop` bytes cut off.
 Bytes edited(Bytes data, std::uint8_t kind, std::size_t drop = 0) {
     data[0] = kind;

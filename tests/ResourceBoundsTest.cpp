@@ -13,8 +13,6 @@
 namespace reelport {
 namespace {
 
-using test::record;
-
 // The address sanitizer reserves terabytes up front: no measure of the tool's own memory.
 constexpr bool kAddressSanitizer = REELPORT_SANITIZED;
 

@@ -88,10 +88,6 @@ std::string placeless(std::string text) {
     return place ? text.replace(at, end + 1 - at, " (at FILE, line N)") : text;
 }
 
-PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes) {
-    return {std::move(data), attributes, uniqueId, std::nullopt};
-}
-
 RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup) {
     std::vector<std::string> argv{REELPORT_BINARY};
     argv.insert(argv.end(), arguments.begin(), arguments.end());

@@ -78,6 +78,4 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup
 std::string fatal(const std::string& condition);
 std::string placeless(std::string text);
 
-PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes = 0);
-
 }  // namespace reelport::test
