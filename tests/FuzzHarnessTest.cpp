@@ -66,18 +66,5 @@ TEST(FuzzHarness, EndsAsTheBuiltToolWhereADatabaseIsMissing) {
     }
 }
 
-// The fuzz target's check of the UTF-8 it is given.
-TEST(FuzzHarness, TellsValidUtf8FromInvalid) {
-    using namespace std::string_view_literals;
-    for (const std::string_view valid : {""sv, "a\0b"sv, "\xC2\x80\xDF\xBF"sv, "\xE2\x80\xA6\xEF\xBF\xBF"sv,
-                                         "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"sv}) {
-        EXPECT_TRUE(isValidUtf8(valid)) << valid;
-    }
-    for (const std::string_view invalid : {"\x80"sv, "\xE9"sv, "a\xC3"sv, "\xC3\x28"sv, "\xC0\xAF"sv, "\xE0\x9F\xBF"sv,
-                                           "\xED\xA0\x80"sv, "\xF4\x90\x80\x80"sv, "\xF8\x88\x80\x80\x80"sv}) {
-        EXPECT_FALSE(isValidUtf8(invalid)) << invalid;
-    }
-}
-
 }  // namespace
 }  // namespace reelport::fuzz
