@@ -26,22 +26,17 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import WebDriverWait
 
 DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
 
 
-def native_run(reelport, source, scratch, *options):
+def native_run(reelport, sample, directory, *options):
     """The native tool's messages (names without their directory) and CSV files."""
-    directory = os.path.join(scratch, "native" + "".join(options))
-    os.makedirs(directory)
-    for name in DATABASES:
-        shutil.copy(os.path.join(source, name), directory)
-    run = subprocess.run([reelport, *options, directory], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                         check=True)
-    messages = run.stdout.decode().replace(directory + "/", "")
-    return messages, {name: open(os.path.join(directory, name), "rb").read() for name in CSV_FILES}
+    shutil.copytree(sample, directory)
+    run = subprocess.run([reelport, *options, directory], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=True)
+    return run.stdout.decode().replace(directory + "/", ""), {
+        name: open(os.path.join(directory, name), "rb").read() for name in CSV_FILES}
 
 
 def serve(directory):
@@ -57,7 +52,7 @@ def serve(directory):
     return server, requests
 
 
-def chromium(profile, downloads):
+def chromium(profile):
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
@@ -65,61 +60,48 @@ def chromium(profile, downloads):
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  "--user-data-dir=" + profile, "--window-size=1000,1400"]:
         options.add_argument(flag)
-    options.add_experimental_option("prefs", {"download.default_directory": downloads,
-                                              "download.prompt_for_download": False})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
-    return driver
+    return webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
 
 
-def convert(driver, databases):
-    """Chooses the databases and presses Convert; returns the messages shown."""
+def convert(driver, databases, downloads):
+    """Chooses the databases and presses Convert; returns the messages shown and the CSV files downloaded."""
     driver.find_element(By.ID, "files").send_keys("\n".join(databases))
     driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
-    WebDriverWait(driver, 30).until(lambda d: d.find_element(By.ID, "status").text != "")
-    return driver.execute_script("return document.getElementById('messages').textContent")
-
-
-def downloaded(driver, downloads, name):
     driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
-    driver.find_element(By.CSS_SELECTOR, f'a[download="{name}"]').click()
-    path = os.path.join(downloads, name)
-    for _ in range(300):
-        if os.path.exists(path) and not os.path.exists(path + ".crdownload"):
-            return open(path, "rb").read()
-        time.sleep(0.1)
-    raise AssertionError(f"{name} was not downloaded")
-
-
-def check(condition, what):
-    if not condition:
-        raise AssertionError(what)
+    csv = {}
+    for name in CSV_FILES:
+        driver.find_element(By.CSS_SELECTOR, f'a[download="{name}"]').click()  # waits for the result to show it
+        path = os.path.join(downloads, name)
+        for _ in range(300):
+            if os.path.exists(path) and not os.path.exists(path + ".crdownload"):
+                csv[name] = open(path, "rb").read()
+                break
+            time.sleep(0.1)
+    return driver.execute_script("return document.getElementById('messages').textContent"), csv
 
 
 def main(page, reelport, sample):
     page, reelport, sample = (os.path.abspath(path) for path in (page, reelport, sample))
     with tempfile.TemporaryDirectory() as scratch:
-        downloads = os.path.join(scratch, "downloads")
         server, requests = serve(page)
-        driver = chromium(os.path.join(scratch, "profile"), downloads)
+        driver = chromium(os.path.join(scratch, "profile"))
+        driver.implicitly_wait(30)
         url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
         try:
-            expected_messages, expected_csv = native_run(reelport, sample, scratch)
+            expected = native_run(reelport, sample, os.path.join(scratch, "native"))
             driver.get(url)
             loaded = len(requests)
-            messages = convert(driver, [os.path.join(sample, name) for name in DATABASES])
-            check(messages == expected_messages, f"messages {messages!r}, the native tool's {expected_messages!r}")
+            shown = convert(driver, [os.path.join(sample, name) for name in DATABASES], os.path.join(scratch, "1"))
+            assert shown == expected, f"the page's messages and CSV files differ from the native tool's: {shown[0]!r}"
             status = driver.find_element(By.ID, "status").text
-            check("(exit status 0)" in status, f"status shown: {status!r}")
-            for name in CSV_FILES:
-                check(downloaded(driver, downloads, name) == expected_csv[name], f"{name} differs from the native tool's")
-            check(requests[loaded:] == [], f"requests after the page loaded: {requests[loaded:]}")
+            assert "(exit status 0)" in status, f"status shown: {status!r}"
+            assert requests[loaded:] == [], f"requests after the page loaded: {requests[loaded:]}"
             stored = driver.execute_script(
                 "return [document.cookie, localStorage.length, sessionStorage.length, "
                 "performance.getEntriesByType('resource').map(entry => entry.name)]")
-            check(stored[:3] == ["", 0, 0], f"cookies or storage used: {stored[:3]}")
-            check(all(name.startswith(url.rsplit("/", 1)[0]) for name in stored[3]),
-                  f"resources from elsewhere: {stored[3]}")
+            assert stored[:3] == ["", 0, 0], f"cookies or storage used: {stored[:3]}"
+            assert all(name.startswith(url.rsplit("/", 1)[0]) for name in stored[3]), \
+                f"resources from elsewhere: {stored[3]}"
 
             # Opened as a local file, with the databases under other case, in UTF-8.
             renamed = os.path.join(scratch, "renamed")
@@ -128,15 +110,12 @@ def main(page, reelport, sample):
                 shutil.copy(os.path.join(sample, name), os.path.join(renamed, name.lower()))
             driver.get("file://" + os.path.join(page, "index.html"))
             driver.find_element(By.ID, "charset-utf8").send_keys(Keys.SPACE)
-            messages = convert(driver, [os.path.join(renamed, name.lower()) for name in DATABASES])
-            check(messages == expected_messages, f"from file://: {messages!r}")
-            utf8_csv = native_run(reelport, sample, scratch, "--utf8")[1]
-            check(utf8_csv["CinecaseProgs.CSV"] != expected_csv["CinecaseProgs.CSV"], "the sample is plain ASCII")
-            for name in CSV_FILES:
-                check(downloaded(driver, os.path.join(scratch, "utf8"), name) == utf8_csv[name],
-                      f"{name} in UTF-8 differs from the native tool's")
+            utf8 = native_run(reelport, sample, os.path.join(scratch, "native-utf8"), "--utf8")
+            assert utf8[1] != expected[1], "the sample is plain ASCII"
+            shown = convert(driver, [os.path.join(renamed, name.lower()) for name in DATABASES], os.path.join(scratch, "2"))
+            assert shown == utf8, f"from file://, in UTF-8, the page differs from the native tool: {shown[0]!r}"
             errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
-            check(errors == [], f"errors in the browser's console: {errors}")
+            assert errors == [], f"errors in the browser's console: {errors}"
         finally:
             driver.quit()
             server.shutdown()
