@@ -150,19 +150,6 @@ const std::vector<Invocation> kInvocations = {
          }
          c.tapesName = c.progsName = "";
      }, 0, kTapesLine + "  40 progs exported to $|CinecaseProgs.CSV\n", "", "sample-tapes", "sample-progs"},
-    {"salvage of the sample catalogue with its programme database cut at 1500 bytes: a run of records is one line",
-     {"--salvage", "$"},
-     [](Catalogue& c) {
-         const Bytes progs = sampleProgsDatabase();
-         writeBytes(c.file("CinecaseTapes.PDB"), sampleTapesDatabase());
-         writeBytes(c.file("CinecaseProgs.PDB"), Bytes(progs.begin(), progs.begin() + 1500));
-         c.tapesName = c.progsName = "";
-     }, 3, kTapesLine + "  18 progs exported to $|CinecaseProgs.CSV\n",
-     "$|CinecaseProgs.PDB: damaged: short data read\n"
-     "$|CinecaseProgs.PDB: record 17 (unique ID 5971986): its texts do not end inside the record: written as far as "
-     "they go\n"
-     "$|CinecaseProgs.PDB: records 18-39 (unique IDs 5971987-5972008): skipped: starts past the end of the file\n"
-     "$|CinecaseProgs.PDB: 40 records listed, 18 written, 22 skipped\n", "sample-tapes", kAny},
     {"no argument: the usage, status 1 (not 0)", {}, nullptr, 1, kUsage},
     {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage},
     {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage},
@@ -174,10 +161,6 @@ const std::vector<Invocation> kInvocations = {
      kUsage, "Unknown option: -x\n"},
     {"-- ends the options: a directory named -x", {"--utf8", "--", "-x"}, nullptr, 1, "", "-x" + kNotFound},
     converts("--utf8: both lists in UTF-8, the console as it is", {"--utf8", "$"}, nullptr, kUtf8),
-    {"--salvage --utf8 with a database file: a salvage run in UTF-8", {"--salvage", "--utf8", "$|CinecaseProgs.PDB"},
-     [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 3, kBothLines,
-     "$|CinecaseProgs.PDB: type is not DATA (wrong PDB type): read all the same\n"
-     "$|CinecaseProgs.PDB: 49 records listed, 46 written, 0 skipped\n", kTapes + kUtf8, kProgs + kUtf8},
     converts("further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored (on "
              "Windows the same file, written over)", {"$", "-h", "x"}, [](Catalogue& c) {
                  writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));
@@ -220,9 +203,6 @@ const std::vector<Invocation> kInvocations = {
              c.progs.records.push_back(record(progRecord({tapeId, 0, 0, 0, 0, 0, "No tape", ""}), 0x300));
          }
      }, 2, kTapesLine, test::fatal("no matching tape for record"), kTapes + kUtf8, kProgs + "-cut" + kUtf8},
-    {"a tape record too short for its length; the rows before stay", {"$"},
-     [](Catalogue& c) { c.tapes.records.push_back(record(Bytes(19, 0xA0), 15)); }, 2, "",
-     test::fatal("short tape record"), kTapes + "-cut"},
     {"standard output full: the lists are the work and still written", {"$"}, nullptr, 1, "",
      "standard output: No space left on device\n", kTapes, kProgs, {test::StandardOutput::Unwritable}},
 #ifndef _WIN32
