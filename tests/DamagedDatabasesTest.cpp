@@ -38,17 +38,13 @@ struct Layout {
     std::optional<std::size_t> cutTo = {};  // the file's length, when shorter than written
 };
 
-// The fatal checks each seed of the fuzz corpus ends with are compared with the built tool in FuzzHarnessTest;
-// these are the edges of the reader's comparisons.
+// The fatal check each seed of the fuzz corpus ends with is compared with the built tool in FuzzHarnessTest, and
+// the salvage table below starts from a default run's failures; these are the edges no other test reaches.
 const std::vector<Layout> kLayouts = {
     {"79 bytes: the header is read as 80, and salvage refuses it too", refused("short header read"),
      [](PdbFile& f) { f.records.clear(); }, 79},
-    {"record list ending at the end of the file (one empty record)", "",
-     [](PdbFile& f) { f.records = {record({}, 1)}; f.filler = 0; }},
     {"appinfo running one byte past the end of the file, up to the sortinfo", refused("short appinfo read"),
      [](PdbFile& f) { f.records.clear(); f.appInfo = Bytes(4); f.sortInfoOffset = 85; }},
-    {"first record before the appinfo: not a short appinfo read", refused("missed first record position"),
-     [](PdbFile& f) { f.appInfo = Bytes(20); f.records[0].offset = 95; }},
     {"record in the middle running past the end of the file, the next one listed lower", refused("short data read"),
      [](PdbFile& f) {
          f.records.push_back(record(tapeRecord({"C", 0, ""}), 3));
@@ -92,7 +88,8 @@ std::string tape(int index) {
     return "T: record " + std::to_string(index) + " (unique ID " + std::to_string(index + 1) + ")";
 }
 std::string tapeless(int record, int tape) {
-    return "P: record " + std::to_string(record) + " (unique ID " + std::to_string(16 + record) + "): its tape " + std::to_string(tape) + " is missing: written with an empty tape label\n";
+    return "P: record " + std::to_string(record) + " (unique ID " + std::to_string(16 + record) + "): its tape " +
+           std::to_string(tape) + " is missing: written with an empty tape label\n";
 }
 std::string summary(std::string db, int listed, int written, int skipped) {
     return db + ": " + std::to_string(listed) + " records listed, " + std::to_string(written) + " written, " +

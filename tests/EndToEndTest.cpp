@@ -280,8 +280,7 @@ TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
              {{1, true, true, false}, false},  // a console made without a window
              {{0, true, true, true}, false},   // the count unknown
          }) {
-        EXPECT_EQ(waitsForEnter(c), waits) << c.processCount << " processes, input " << c.inputIsConsole
-                                           << ", window " << c.hasWindow;
+        EXPECT_EQ(waitsForEnter(c), waits) << c.processCount << c.inputIsConsole << c.outputIsConsole << c.hasWindow;
     }
 }
 

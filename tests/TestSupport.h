@@ -49,17 +49,10 @@ private:
 std::filesystem::path utf8Path(const std::string& path);
 std::string readFile(const std::string& path);
 
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
+struct RunResult { int status = -1; std::string out, err; };
 
-enum class StandardOutput {
-    Captured,
-    // POSIX only:
-    Unwritable,  // every write fails: /dev/full
-    BrokenPipe,  // a pipe whose reader has gone
-};
+// Standard output captured; POSIX only: /dev/full, where every write fails, or a pipe whose reader has gone.
+enum class StandardOutput { Captured, Unwritable, BrokenPipe };
 
 // POSIX limits of the run in bytes, 0 for none: file size ("ulimit -f"), stack, address space.
 struct RunSetup {

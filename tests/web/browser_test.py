@@ -30,19 +30,6 @@ DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
 
 
-def chromium(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
-    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile, "--window-size=1000,1400"]:
-        options.add_argument(flag)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.implicitly_wait(30)  # for the result of a conversion to show
-    return driver
-
-
 def main(page, reelport, sample):
     page, reelport, sample = (os.path.abspath(path) for path in (page, reelport, sample))
     with tempfile.TemporaryDirectory() as scratch:
@@ -55,7 +42,15 @@ def main(page, reelport, sample):
         for name in DATABASES:
             shutil.copy(os.path.join(sample, name), os.path.join(renamed, name.lower()))
 
-        driver = chromium(os.path.join(scratch, "profile"))
+        options = webdriver.ChromeOptions()
+        options.binary_location = "/usr/bin/chromium"
+        # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
+        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                     "--user-data-dir=" + os.path.join(scratch, "profile"), "--window-size=1000,1400"]:
+            options.add_argument(flag)
+        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        driver.implicitly_wait(30)  # for the result of a conversion to show
         try:
             driver.get("file://" + os.path.join(page, "index.html"))
             driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})

@@ -64,8 +64,7 @@ function nativeRun(directory, options) {
     for (const [name, bytes] of Object.entries(row.files)) fs.writeFileSync(path.join(directory, name), bytes);
     const options = row.options || [];
     const expected = nativeRun(directory, options);
-    const files = Object.keys(row.files).sort().reverse()
-      .map((name) => ({name, read: () => fs.readFileSync(path.join(directory, name))}));
+    const files = Object.keys(row.files).sort().reverse().map((name) => ({name, read: () => row.files[name]}));
     const result = await reelportConvert(module, files, options.includes('--salvage'), options.includes('--utf8'));
     const got = ending(result.status, result.messages, result.csv.map(({name, bytes}) => [name, bytes]));
     report(got === expected, `${row.what} ${options.join(' ')}` + (got === expected ? '' : `:\n  ${got}\n  native ${expected}`));
