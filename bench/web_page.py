@@ -11,14 +11,18 @@ to the result shown, timed inside the page. --screenshot saves the page at
 720 pixels wide after converting the sample (docs/web-page.png). The browser
 is started as tests/web/browser_test.py starts it (see docs/web.md).
 """
+import functools
+import http.server
 import os
 import statistics
 import sys
 import tempfile
+import threading
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from browser_test import DATABASES, chromium, convert, serve  # noqa: E402
+from browser_test import DATABASES, chromium  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 
 TIMED_CONVERSION = """
     const done = arguments[arguments.length - 1];
@@ -27,6 +31,17 @@ TIMED_CONVERSION = """
     observer.observe(status, {childList: true});
     const start = performance.now();
     document.getElementById('convert').click();"""
+
+
+def serve(directory):
+    """A static server of the page on 127.0.0.1, quiet."""
+    class Handler(http.server.SimpleHTTPRequestHandler):
+        def log_message(self, *args):
+            pass
+
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=directory))
+    threading.Thread(target=server.serve_forever, daemon=True).start()
+    return server
 
 
 def measure(driver, url, catalogue, runs):
@@ -43,7 +58,9 @@ def screenshot(driver, url, sample, png):
     metrics = {"width": 720, "height": 900, "deviceScaleFactor": 1, "mobile": False}
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
     driver.get(url)
-    convert(driver, [os.path.join(sample, name) for name in DATABASES])
+    driver.find_element(By.ID, "files").send_keys("\n".join(os.path.join(sample, name) for name in DATABASES))
+    driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
+    driver.find_element(By.CSS_SELECTOR, "#downloads a")  # waits for the result
     metrics["height"] = driver.execute_script("return document.documentElement.scrollHeight")
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", metrics)
     driver.save_screenshot(png)
@@ -51,8 +68,8 @@ def screenshot(driver, url, sample, png):
 
 def main(page, mode, directory, *rest):
     with tempfile.TemporaryDirectory() as scratch:
-        server, _ = serve(os.path.abspath(page))
-        driver = chromium(os.path.join(scratch, "profile"), os.path.join(scratch, "downloads"))
+        server = serve(os.path.abspath(page))
+        driver = chromium(os.path.join(scratch, "profile"))
         url = f"http://127.0.0.1:{server.server_address[1]}/index.html"
         try:
             if mode == "--measure":

@@ -30,6 +30,20 @@ DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
 
 
+def chromium(profile):
+    """Headless Chromium (bench/web_page.py starts it here too), waiting up to 30 s for an element to show."""
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
+    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--user-data-dir=" + profile, "--window-size=1000,1400"]:
+        options.add_argument(flag)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    driver.implicitly_wait(30)
+    return driver
+
+
 def main(page, reelport, sample):
     page, reelport, sample = (os.path.abspath(path) for path in (page, reelport, sample))
     with tempfile.TemporaryDirectory() as scratch:
@@ -42,15 +56,7 @@ def main(page, reelport, sample):
         for name in DATABASES:
             shutil.copy(os.path.join(sample, name), os.path.join(renamed, name.lower()))
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
-        for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                     "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                     "--user-data-dir=" + os.path.join(scratch, "profile"), "--window-size=1000,1400"]:
-            options.add_argument(flag)
-        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-        driver.implicitly_wait(30)  # for the result of a conversion to show
+        driver = chromium(os.path.join(scratch, "profile"))
         try:
             driver.get("file://" + os.path.join(page, "index.html"))
             driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
