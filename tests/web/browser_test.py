@@ -19,12 +19,12 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
 
 DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 CSV_FILES = ["CinecaseTapes.CSV", "CinecaseProgs.CSV"]
@@ -66,10 +66,7 @@ def main(page, reelport, sample):
             for name in CSV_FILES:
                 driver.find_element(By.CSS_SELECTOR, f'a[download="{name}"]').click()
                 path = os.path.join(downloads, name)
-                for _ in range(300):
-                    if os.path.exists(path) and not os.path.exists(path + ".crdownload"):
-                        break
-                    time.sleep(0.1)
+                WebDriverWait(driver, 30).until(lambda _: os.path.exists(path) and not os.path.exists(path + ".crdownload"))
                 assert open(path, "rb").read() == expected_csv[name], f"{name} differs from the native tool's"
             messages = driver.execute_script("return document.getElementById('messages').textContent")
             assert messages == run.stdout.decode().replace(native + "/", ""), f"messages shown: {messages!r}"
