@@ -72,6 +72,6 @@ inline RunResult runReelport(std::vector<std::string> arguments, const RunSetup&
 // The fatal-check line "Assert failed: CONDITION (at FILE, line N)"; `placeless` turns the place of a check in
 // the source (a base name and a line) into that "FILE" and "N", so tests compare the rest exactly.
 inline std::string fatal(const std::string& condition) { return "Assert failed: " + condition + " (at FILE, line N)\n"; }
-std::string placeless(const std::string& text);
+std::string placeless(std::string text);
 
 }  // namespace reelport::test

@@ -53,10 +53,7 @@ function nativeRun(directory, options) {
 (async () => {
   const module = await createReelport();
   let failures = 0;
-  const report = (ok, what) => {
-    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`);
-    failures += ok ? 0 : 1;
-  };
+  const report = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); failures += ok ? 0 : 1; };
   for (const [index, row] of cases.entries()) {
     const directory = path.join(scratch, String(index), 'catalogue');
     fs.rmSync(path.dirname(directory), {recursive: true, force: true});
