@@ -103,7 +103,7 @@ std::vector<Tape> makeTapes(const Shape& shape, Random& random) {
         fields.lengthSeconds = static_cast<std::uint16_t>(kLengths[random.below(kLengths.size())] -
                                                           (random.chance(20) ? random.below(3600) : 0));
         if (random.chance(50)) fields.note = text(random, random.around(shape.noteLength / 2), true);
-        tapes.push_back({uniqueId, {tapeRecord(fields), category, uniqueId, std::nullopt}});
+        tapes.push_back({uniqueId, record(tapeRecord(fields), uniqueId, category)});
     }
     return tapes;
 }
@@ -140,7 +140,7 @@ std::vector<Prog> makeProgs(const Shape& shape, const std::vector<Tape>& tapes, 
         if (!random.chance(1)) fields.title = text(random, random.around(shape.titleLength), false);
         if (random.chance(70)) fields.note = text(random, random.around(shape.noteLength), true);
         const auto category = static_cast<std::uint8_t>(random.below(kProgCategories.size()));
-        progs.push_back({fields.tapeId, fields.order, {progRecord(fields), category, 0, std::nullopt}});
+        progs.push_back({fields.tapeId, fields.order, record(progRecord(fields), 0, category)});
     }
     return progs;
 }

@@ -11,16 +11,12 @@ namespace reelport::fuzz {
 
 namespace {
 
-PdbRecord rec(Bytes data, std::uint32_t uniqueId, std::uint8_t category = 0) {
-    return {std::move(data), category, uniqueId, std::nullopt};
-}
-
 // A small valid pair: two tapes and three programmes on the first.
 PdbFile smallTapes() {
     PdbFile file;
     file.appInfo = categoryBlock({"Unfiled", "Films"});
-    file.records = {rec(tapeRecord({"Films 1", 10800, "E-180"}), 0x10, 1),
-                    rec(tapeRecord({"Empty", 7200, "no \"programme\"\nyet"}), 0x11, 0)};
+    file.records = {record(tapeRecord({"Films 1", 10800, "E-180"}), 0x10, 1),
+                    record(tapeRecord({"Empty", 7200, "no \"programme\"\nyet"}), 0x11, 0)};
     return file;
 }
 
@@ -28,9 +24,9 @@ PdbFile smallProgs() {
     PdbFile file;
     file.appInfo = categoryBlock({"Unfiled", "Drama"});
     file.records = {
-        rec(progRecord({0x10, 2, kSeen | kSpeedLP, 4, 3000, palmDate(1999, 1, 2), "Second", "b, \"c\""}), 0x21, 1),
-        rec(progRecord({0x10, 1, kKeep, 0, 5400, palmDate(1998, 12, 24), "First", ""}), 0x20, 0),
-        rec(progRecord({0x10, 3, kSpeedEP, 0, 600, 0, "", "unseen note"}), 0x22, 0)};
+        record(progRecord({0x10, 2, kSeen | kSpeedLP, 4, 3000, palmDate(1999, 1, 2), "Second", "b, \"c\""}), 0x21, 1),
+        record(progRecord({0x10, 1, kKeep, 0, 5400, palmDate(1998, 12, 24), "First", ""}), 0x20, 0),
+        record(progRecord({0x10, 3, kSpeedEP, 0, 600, 0, "", "unseen note"}), 0x22, 0)};
     return file;
 }
 
@@ -58,24 +54,24 @@ std::vector<Seed> validSeeds() {
     // speed code, a rating past '9', a title running to the end of its record.
     PdbFile tapes = smallTapes();
     tapes.sortInfo = Bytes{1, 2, 3, 4};
-    tapes.records.push_back(rec(tapeRecord({"Sixteen bytes!!!", 65535, ""}), 0x12, 15));
-    tapes.records.push_back(rec({}, 0x13));
-    tapes.records.push_back(rec({0x10, 0, 'x'}, 0x14));
+    tapes.records.push_back(record(tapeRecord({"Sixteen bytes!!!", 65535, ""}), 0x12, 15));
+    tapes.records.push_back(record({}, 0x13));
+    tapes.records.push_back(record({0x10, 0, 'x'}, 0x14));
     Bytes noNote = tapeRecord({"No note", 60, ""});
     noNote.resize(20);
-    tapes.records.push_back(rec(noNote, 0x15, 2));
-    tapes.records.push_back(rec(tapeRecord({"Same ID", 120, "second of 0x10"}), 0x10, 1));
+    tapes.records.push_back(record(noNote, 0x15, 2));
+    tapes.records.push_back(record(tapeRecord({"Same ID", 120, "second of 0x10"}), 0x10, 1));
     PdbFile progs;
     progs.sortInfo = Bytes{9, 9};
     progs.records = {
-        rec(progRecord({0x12, 1, kSeen | kKeep | 3, 200, 1000, palmDate(2031, 12, 31), "Speed ??", "\"q\"\n"}), 1, 3),
-        rec(progRecord({0x15, 1, kSpeedEP, 10, 7000, palmDate(1904, 1, 1), "EP", ""}), 2, 15),
-        rec({}, 3),
-        rec({0xC0, 1, 2}, 4),
-        rec(progRecord({0x10, 9, 0, 1, 1, 0, "", ""}), 5)};
+        record(progRecord({0x12, 1, kSeen | kKeep | 3, 200, 1000, palmDate(2031, 12, 31), "Speed ??", "\"q\"\n"}), 1, 3),
+        record(progRecord({0x15, 1, kSpeedEP, 10, 7000, palmDate(1904, 1, 1), "EP", ""}), 2, 15),
+        record({}, 3),
+        record({0xC0, 1, 2}, 4),
+        record(progRecord({0x10, 9, 0, 1, 1, 0, "", ""}), 5)};
     Bytes titleToEnd = progRecord({0x11, 1, 0, 0, 60, 0, "Title without NUL", ""});
     titleToEnd.resize(titleToEnd.size() - 2);
-    progs.records.push_back(rec(titleToEnd, 6));
+    progs.records.push_back(record(titleToEnd, 6));
     out.push_back(valid("valid-varied", tapes, progs));
 
     // Blocks without records, and a gap before the first record.
@@ -93,12 +89,12 @@ std::vector<Seed> validSeeds() {
         // Appended, not "T" + ...: g++ 12 at -O3 warns of a false -Wrestrict there.
         std::string label = "T";
         label += std::to_string(i);
-        manyTapes.records.push_back(rec(tapeRecord({label, static_cast<std::uint16_t>(i * 61), ""}), i + 1,
-                                        static_cast<std::uint8_t>(i % 16)));
+        manyTapes.records.push_back(record(tapeRecord({label, static_cast<std::uint16_t>(i * 61), ""}), i + 1,
+                                           static_cast<std::uint8_t>(i % 16)));
         manyProgs.records.push_back(
-            rec(progRecord({60 - i, static_cast<std::uint16_t>(i % 3), static_cast<std::uint8_t>(i), 0,
-                            static_cast<std::uint16_t>(i * 7), 0, "P", ""}),
-                0x100 + i));
+            record(progRecord({60 - i, static_cast<std::uint16_t>(i % 3), static_cast<std::uint8_t>(i), 0,
+                               static_cast<std::uint16_t>(i * 7), 0, "P", ""}),
+                   0x100 + i));
     }
     out.push_back(valid("valid-many", manyTapes, manyProgs));
     return out;
@@ -176,7 +172,7 @@ std::vector<Seed> damagedSeeds() {
     }
     {
         PdbFile file = smallProgs();
-        file.records.push_back(rec(progRecord({0x99, 1, 0, 0, 60, 0, "Lost", ""}), 0x23));
+        file.records.push_back(record(progRecord({0x99, 1, 0, 0, 60, 0, "Lost", ""}), 0x23));
         out.push_back(damaged("fatal-no-tape", goodTapes, buildPdb(file), "no matching tape for record"));
     }
     {

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string_view>
 
 namespace {
 
@@ -25,6 +26,22 @@ void countAllocation(const volatile void*, std::size_t size) {
 }
 void ignoreRelease(const volatile void*) {}
 
+// The UTF-8 runs are judged by isValidUtf8: a validator that took a stray
+// continuation byte, an overlong form or a surrogate for valid UTF-8 would
+// let every such finding pass, so it must judge these texts right first.
+bool validatorJudgesItsTable() {
+    using namespace std::string_view_literals;
+    for (const std::string_view valid : {""sv, "a\0b"sv, "\xC2\x80\xDF\xBF"sv, "\xE2\x80\xA6\xEF\xBF\xBF"sv,
+                                         "\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"sv}) {
+        if (!reelport::fuzz::isValidUtf8(valid)) return false;
+    }
+    for (const std::string_view invalid : {"\x80"sv, "\xE9"sv, "a\xC3"sv, "\xC3\x28"sv, "\xC0\xAF"sv, "\xE0\x9F\xBF"sv,
+                                           "\xED\xA0\x80"sv, "\xF4\x90\x80\x80"sv, "\xF8\x88\x80\x80\x80"sv}) {
+        if (reelport::fuzz::isValidUtf8(invalid)) return false;
+    }
+    return true;
+}
+
 // Everything a run allocates, added up: the fixed buffers of the two CSV
 // writers (68 KiB each), the radix sort's counts (128 KiB) and a little more
 // for the messages, the two images, the sort and look-up tables (a salvage
@@ -37,6 +54,10 @@ constexpr std::size_t kAllocationPerInputByte = 64;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    if (!validatorJudgesItsTable()) {
+        std::fputs("fuzz_catalogue: isValidUtf8 misjudges a text of its own table\n", stderr);
+        std::abort();
+    }
     if (__sanitizer_install_malloc_and_free_hooks(countAllocation, ignoreRelease) == 0) {
         std::fputs("fuzz_catalogue: cannot install the allocation hook\n", stderr);
         std::abort();

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace reelport {
@@ -23,6 +24,11 @@ struct PdbRecord {
     std::uint32_t uniqueId = 0;   // the low 24 bits are written
     std::optional<std::uint32_t> offset;  // written instead of the true offset
 };
+
+// A record at its true offset: how every catalogue of tests, seeds, sample and benchmarks is made.
+inline PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes = 0) {
+    return {std::move(data), attributes, uniqueId, std::nullopt};
+}
 
 struct PdbFile {
     std::string name = "Reelport";

@@ -96,7 +96,7 @@ Bytes sampleTapesDatabase() {
     file.appInfo = categoryBlock({"Unfiled", "Films", "Series", "Nature", "Sports", "Music", "Kids"});
     std::uint32_t uniqueId = kFirstTapeId;
     for (const SampleTape& tape : sampleTapes()) {
-        file.records.push_back({tapeRecord(tape.fields), tape.category, uniqueId++, std::nullopt});
+        file.records.push_back(record(tapeRecord(tape.fields), uniqueId++, tape.category));
     }
     return buildPdb(file);
 }
@@ -106,7 +106,7 @@ Bytes sampleProgsDatabase() {
     file.name = "CinecaseProgs";
     file.appInfo = categoryBlock({"Unfiled", "Film", "Series", "Documentary", "Sport", "Concert", "Children"});
     for (const SampleProg& prog : samplePrograms()) {
-        file.records.push_back({progRecord(prog.fields), prog.category, prog.uniqueId, std::nullopt});
+        file.records.push_back(record(progRecord(prog.fields), prog.uniqueId, prog.category));
     }
     return buildPdb(file);
 }

@@ -17,8 +17,6 @@
 namespace reelport {
 namespace {
 
-using test::record;
-
 // `data` with its kind byte set and its last `drop` bytes cut off.
 Bytes edited(Bytes data, std::uint8_t kind, std::size_t drop = 0) {
     data[0] = kind;
@@ -99,8 +97,8 @@ struct Catalogue {
     std::string file(const std::string& name) const { return directory + test::kSeparator + name; }
 };
 
-// Expected CSV files besides the texts and files expectCsv reads: none, or anything.
-const std::string kAbsent = "=absent", kAny = "=any";
+// Expected CSV files besides the files expectCsv reads: none, or anything.
+const std::string kAbsent = "(absent)", kAny = "(any)";
 
 struct Invocation {
     const char* what;  // the behaviour, and the fault it guards against
@@ -123,15 +121,13 @@ const std::string kUsage =
 const std::string kVersion = kUsage.substr(0, kUsage.find('\n') + 1);
 const std::string kTapesLine = "  12 tapes exported to $|CinecaseTapes.CSV\n";
 const std::string kBothLines = kTapesLine + "  46 progs exported to $|CinecaseProgs.CSV\n";
-const std::string kTapes = "=corners-tapes", kProgs = "=corners-progs";
-const std::string kUtf8 = "@utf8";  // appended: the expected file in UTF-8
+const std::string kTapes = "corners-tapes", kProgs = "corners-progs";
+const std::string kUtf8 = "-utf8";  // appended: the expected file in UTF-8
 const std::string kNotFound = "|CinecaseTapes.PDB: No such file or directory\n";
-const std::string kDirectoryError = test::kWindows ? "Permission denied\n" : "Is a directory\n";
-const std::string kFileAsDirectoryError = test::kWindows ? "No such file or directory\n" : "Not a directory\n";
-const std::string kTooLong = (test::kWindows ? "$|" : "/tmp/") + std::string(5000, 'd');
 const std::string kProgsVariant = test::kWindows ? "CinecaseProgs.PDB" : "cinecaseprogs.pdb";  // as the tool names it
 const std::string kWrongVersion =
     "Wrong database version!\nThis conversion tool only works for version 1.2 of Cinecase databases.\nThe file ";
+const std::string kCyrillicAndChinese = "\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B \xE6\x98\xA0\xE7\x94\xBB";
 
 // A run that converts the whole catalogue, in the handheld's bytes or in UTF-8.
 Invocation converts(const char* what, std::vector<std::string> arguments,
@@ -154,58 +150,25 @@ const std::vector<Invocation> kInvocations = {
              EXPECT_EQ(test::readFile(c.file(name)), std::string(made.begin(), made.end()));
          }
          c.tapesName = c.progsName = "";
-     },
-     0, kTapesLine + "  40 progs exported to $|CinecaseProgs.CSV\n", "", "=sample-tapes", "=sample-progs"},
-    {"salvage of the sample catalogue with its programme database cut at 1500 bytes: a run of records is one line",
-     {"--salvage", "$"},
-     [](Catalogue& c) {
-         const Bytes progs = sampleProgsDatabase();
-         writeBytes(c.file("CinecaseTapes.PDB"), sampleTapesDatabase());
-         writeBytes(c.file("CinecaseProgs.PDB"), Bytes(progs.begin(), progs.begin() + 1500));
-         c.tapesName = c.progsName = "";
-     },
-     3, kTapesLine + "  18 progs exported to $|CinecaseProgs.CSV\n",
-     "$|CinecaseProgs.PDB: damaged: short data read\n"
-     "$|CinecaseProgs.PDB: record 17 (unique ID 5971986): its texts do not end inside the record: written as far as "
-     "they go\n"
-     "$|CinecaseProgs.PDB: records 18-39 (unique IDs 5971987-5972008): skipped: starts past the end of the file\n"
-     "$|CinecaseProgs.PDB: 40 records listed, 18 written, 22 skipped\n", "=sample-tapes", kAny},
-    {"no argument: the usage", {}, nullptr, 1, kUsage},
+     }, 0, kTapesLine + "  40 progs exported to $|CinecaseProgs.CSV\n", "", "sample-tapes", "sample-progs"},
+    {"no argument: the usage, status 1 (not 0)", {}, nullptr, 1, kUsage},
     {"an empty argument: the usage, not a directory", {""}, nullptr, 1, kUsage},
     {"-h: the usage, status 0", {"-h"}, nullptr, 0, kUsage},
-    {"--version: the usage's first line", {"--version"}, nullptr, 0, kVersion},
+    {"--help after options, before a directory: the usage", {"--utf8", "--salvage", "--help", "$"}, nullptr, 0, kUsage},
+    {"--version before -h: the usage's first line", {"--salvage", "--version", "-h"}, nullptr, 0, kVersion},
     {"/? asks for help on Windows only; elsewhere it is a directory", {"/?"}, nullptr, test::kWindows ? 0 : 1,
      test::kWindows ? kUsage : "", test::kWindows ? "" : "/?" + kNotFound},
-    {"an unknown option: refused, not taken for a directory", {"-x", "$"}, nullptr, 1, kUsage, "Unknown option: -x\n"},
-    {"a misspelt option", {"--salvage", "--utf-8", "$"}, nullptr, 1, kUsage, "Unknown option: --utf-8\n"},
-    {"a lone dash is no directory either", {"-"}, nullptr, 1, kUsage, "Unknown option: -\n"},
-    {"help, version or an unknown option: the first decides", {"-s", "-h"}, nullptr, 1, kUsage, "Unknown option: -s\n"},
-    {"--help after options, before a directory: the usage", {"--utf8", "--salvage", "--help", "$"}, nullptr, 0, kUsage},
-    {"version before help", {"--salvage", "--version", "-h"}, nullptr, 0, kVersion},
+    {"an unknown option of one dash: refused before -h, not taken for a directory", {"-x", "-h", "$"}, nullptr, 1,
+     kUsage, "Unknown option: -x\n"},
     {"-- ends the options: a directory named -x", {"--utf8", "--", "-x"}, nullptr, 1, "", "-x" + kNotFound},
-    converts("options after the directory are ignored", {"$", "--utf8", "-x"}),
-    {"--salvage without a directory: the usage", {"--salvage"}, nullptr, 1, kUsage},
-    {"--salvage and an empty directory: the usage", {"--salvage", ""}, nullptr, 1, kUsage},
-    {"options and -- without a directory: the usage", {"--utf8", "--salvage", "--"}, nullptr, 1, kUsage},
     converts("--utf8: both lists in UTF-8, the console as it is", {"--utf8", "$"}, nullptr, kUtf8),
-    {"--utf8 --salvage: a salvage run in UTF-8", {"--utf8", "--salvage", "$"},
-     [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 3, kBothLines,
-     "$|CinecaseProgs.PDB: type is not DATA (wrong PDB type): read all the same\n"
-     "$|CinecaseProgs.PDB: 49 records listed, 46 written, 0 skipped\n", kTapes + kUtf8, kProgs + kUtf8},
-    {"--utf8 on a damaged catalogue: the rows before the failure stay, in UTF-8", {"--utf8", "$"},
-     [](Catalogue& c) { c.progs.records.push_back(record(progRecord({0x80000000u, 0, 0, 0, 0, 0, "No tape", ""}), 0x300)); },
-     2, kTapesLine, test::fatal("no matching tape for record"), kTapes + kUtf8, kProgs + "-cut" + kUtf8},
-    converts("further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored",
-             {"$", "-h", "x"}, [](Catalogue& c) {
-                 writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));  // on Windows the same file, written over
-                 writeBytes(c.file("CinecaseTapes.CSV"), Bytes(100000, 'x'));
-                 writeBytes(c.file("CinecaseProgs.CSV"), Bytes(100000, 'x'));
+    converts("further arguments ignored, older CSV files replaced, a case variant beside the exact name ignored (on "
+             "Windows the same file, written over)", {"$", "-h", "x"}, [](Catalogue& c) {
+                 writeBytes(c.file("CINECASETAPES.PDB"), buildPdb({}));
+                 for (const char* csv : {"CinecaseTapes.CSV", "CinecaseProgs.CSV"}) writeBytes(c.file(csv), Bytes(100000, 'x'));
              }),
-    converts("no second separator after a directory ending in one", {"$|"}),
-    {"no second separator after a slash, on Windows too", {"$/"}, nullptr, 0,
+    {"no second separator after a directory ending in one (a slash, on Windows too)", {"$/"}, nullptr, 0,
      test::kWindows ? test::replaceAll(kBothLines, "$|", "$/") : kBothLines, "", kTapes, kProgs},
-    converts("a directory named in Cyrillic and Chinese", {"$"},
-             inFolder("\xD0\xA4\xD0\xB8\xD0\xBB\xD1\x8C\xD0\xBC\xD1\x8B \xE6\x98\xA0\xE7\x94\xBB")),
 #ifdef _WIN32
     {"a bare drive is that drive's working directory", {"%"}, workInCatalogue, 0,
      test::replaceAll(kBothLines, "$|", "%"), "", kTapes, kProgs},
@@ -217,20 +180,14 @@ const std::vector<Invocation> kInvocations = {
 #endif
     converts("a database file named in another case, and read in it", {"$|cinecaseprogs.pdb"},
              [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }),
-    {"a database file by a relative path: messages name the folder as given", {"backup|CinecaseProgs.PDB"},
-     [](Catalogue& c) { workInCatalogue(c); inFolder("backup")(c); c.progs.version = 0x11; },
-     1, test::replaceAll(kTapesLine, "$|", "backup|"),
-     kWrongVersion + "backup|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes},
-    {"a database file by its bare name: the working directory", {"CinecaseTapes.PDB"},
+    {"a database file by a relative path into a folder named in Cyrillic and Chinese: messages name it as given",
+     {kCyrillicAndChinese + "|CinecaseProgs.PDB"},
+     [](Catalogue& c) { workInCatalogue(c); inFolder(kCyrillicAndChinese)(c); c.progs.version = 0x11; },
+     1, test::replaceAll(kTapesLine, "$|", kCyrillicAndChinese + "|"),
+     kWrongVersion + kCyrillicAndChinese + "|CinecaseProgs.PDB seems to be from version 1.1\n", kTapes},
+    {"a database file by its bare name: the working directory; the tape list is written first", {"CinecaseTapes.PDB"},
      [](Catalogue& c) { workInCatalogue(c); c.progsName = ""; }, 1, test::replaceAll(kTapesLine, "$|", ".|"),
      ".|CinecaseProgs.PDB: No such file or directory\n", kTapes},
-    converts("--salvage --utf8, the other order, with a database file", {"--salvage", "--utf8", "$|CinecaseProgs.PDB"},
-             nullptr, kUtf8),
-    {"a CSV file's name stays the directory; the file is kept", {"$|CinecaseTapes.CSV"},
-     [](Catalogue& c) { writeBytes(c.file("CinecaseTapes.CSV"), {'o', 'l', 'd'}); }, 1, "",
-     "$|CinecaseTapes.CSV|CinecaseTapes.PDB: " + kFileAsDirectoryError, "old"},
-    {"a missing database file stays the directory", {"$|CinecaseTapes.PDB"}, [](Catalogue& c) { c.tapesName = ""; },
-     1, "", "$|CinecaseTapes.PDB" + kNotFound},
     converts("a directory named like a database is the directory", {"$"}, inFolder("CinecaseTapes.PDB")),
     {"a tape list that is a hard link to the programme database (a case variant) is not written", {"$"},
      [](Catalogue& c) { c.progsName = "cinecaseprogs.pdb"; }, 1, "",
@@ -239,75 +196,36 @@ const std::vector<Invocation> kInvocations = {
     {"case variants: the first in byte order is read and named, the CSV files keep their names", {"$"},
      [](Catalogue& c) {
          writeBytes(c.file("cinecasetapes.pdb"), buildPdb({}));
-         c.tapesName = "CINECASETAPES.PDB";
-         c.progsName = "cinecaseprogs.pdb";
-         c.progs.version = 0x12E;
-     },
-     1, kTapesLine, kWrongVersion + "$|" + kProgsVariant + " seems to be from version 18.14\n", kTapes},
-    {"no programme database: the tape list is written first", {"$"}, [](Catalogue& c) { c.progsName = ""; }, 1,
-     kTapesLine, "$|CinecaseProgs.PDB: No such file or directory\n", kTapes},
-    {"a damaged tape database: nothing written", {"$"}, [](Catalogue& c) { c.tapes.nextRecordListId = 1; }, 2, "",
-     test::fatal("Cannot parse chained record lists")},
-    {"tape IDs of 2^24 and more sort last and find no tape; the rows before stay", {"$"},
+         c.tapesName = "CINECASETAPES.PDB"; c.progsName = "cinecaseprogs.pdb"; c.progs.version = 0x12E;
+     }, 1, kTapesLine, kWrongVersion + "$|" + kProgsVariant + " seems to be from version 18.14\n", kTapes},
+    {"tape IDs of 2^24 and more sort last and find no tape; the rows before stay, in UTF-8", {"--utf8", "$"},
      [](Catalogue& c) {
          for (const std::uint32_t tapeId : {0x80000000u, 0x01000000u, 0xFFFFFFFFu}) {
              c.progs.records.push_back(record(progRecord({tapeId, 0, 0, 0, 0, 0, "No tape", ""}), 0x300));
          }
-     },
-     2, kTapesLine, test::fatal("no matching tape for record"), kTapes, kProgs + "-cut"},
-    {"a tape record too short for its length; the rows before stay", {"$"},
-     [](Catalogue& c) { c.tapes.records.push_back(record(Bytes(19, 0xA0), 15)); }, 2, "",
-     test::fatal("short tape record"), kTapes + "-cut"},
-    {"a programme record too short for its date", {"$"},
-     [](Catalogue& c) { c.progs.records.push_back(record(Bytes(15, 0xB0), 0x301)); }, 2, kTapesLine,
-     test::fatal("short prog record"), kTapes, kAny},
-    {"another application, of another version too: the creator is named", {"$"},
-     [](Catalogue& c) { c.tapes.creator = fourCharCode("Qox1"); c.tapes.version = 0x13; }, 1, "",
-     "Invalid creator ID!\nThe file $|CinecaseTapes.PDB is not a valid Cinecase database.\n"},
-    {"another database type", {"$"}, [](Catalogue& c) { c.progs.type = fourCharCode("appl"); }, 2, kTapesLine,
-     test::fatal("wrong PDB type"), kTapes},
-    {"a directory in place of the tape database", {"$"},
-     [](Catalogue& c) { fs::create_directory(c.file(c.tapesName)); c.tapesName = ""; }, 1, "",
-     "$|CinecaseTapes.PDB: " + kDirectoryError},
-    {"a directory in place of the programme list", {"$"},
-     [](Catalogue& c) { fs::create_directory(c.file("CinecaseProgs.CSV")); }, 1, kTapesLine,
-     "$|CinecaseProgs.CSV: " + kDirectoryError, kTapes, kAny},
-    {"a path too long for the system is not cut", {kTooLong}, nullptr, 1, "",
-     kTooLong + "|CinecaseTapes.PDB: " + (test::kWindows ? "No such file or directory\n" : "File name too long\n")},
+     }, 2, kTapesLine, test::fatal("no matching tape for record"), kTapes + kUtf8, kProgs + "-cut" + kUtf8},
     {"standard output full: the lists are the work and still written", {"$"}, nullptr, 1, "",
      "standard output: No space left on device\n", kTapes, kProgs, {test::StandardOutput::Unwritable}},
 #ifndef _WIN32
-    {"standard output closed", {"$"}, nullptr, 1, "", "standard output: Bad file descriptor\n", kTapes, kProgs,
-     {test::StandardOutput::Closed}},
     {"standard output a pipe whose reader is gone: no SIGPIPE", {"$"}, nullptr, 1, "",
      "standard output: Broken pipe\n", kTapes, kProgs, {test::StandardOutput::BrokenPipe}},
     {"a full standard output does not hide a damaged programme database", {"$"}, nullptr, 2, "",
      test::fatal("short header read"), kTapes, kAbsent, {test::StandardOutput::Unwritable},
      [](Catalogue& c) { fs::resize_file(c.file(c.progsName), 79); c.progsName = ""; }},
-    {"a file size limit cutting the programme list: no SIGXFSZ, reported", {"$"}, nullptr, 1, kTapesLine,
-     "$|CinecaseProgs.CSV: File too large\n", kTapes, kProgs + ":1024", {test::StandardOutput::Captured, 1024}},
+    {"a file size limit cutting the programme list: no SIGXFSZ, reported without its count line", {"$"}, nullptr, 1, kTapesLine,
+     "$|CinecaseProgs.CSV: File too large\n", kTapes, kProgs + "-1024", {test::StandardOutput::Captured, 1024}},
     {"a programme list that is a symbolic link to the mapped tape database", {"$"}, nullptr, 1, kTapesLine,
      "$|CinecaseProgs.CSV: is the same file as $|CinecaseTapes.PDB\n", kTapes, kAny, {},
      [](Catalogue& c) { fs::create_symlink("CinecaseTapes.PDB", c.file("CinecaseProgs.CSV")); }},
     {"a named pipe as programme database (a case variant) reads as empty, without waiting for a writer", {"$"},
      [](Catalogue& c) { c.progsName = ""; }, 2, kTapesLine, test::fatal("short header read"), kTapes, kAbsent, {},
      [](Catalogue& c) { ASSERT_EQ(mkfifo(c.file("CINECASEPROGS.PDB").c_str(), 0644), 0); }},
-    {"an exact name that is a dangling link: no case variant", {"$"},
-     [](Catalogue& c) { c.tapesName = "CINECASETAPES.PDB"; }, 1, "", "$" + kNotFound, kAbsent, kAbsent, {},
-     [](Catalogue& c) { fs::create_symlink("nowhere", c.file("CinecaseTapes.PDB")); }},
-    {"a CSV file that cannot be written is reported, without its count line", {"$"},
-     [](Catalogue& c) { fs::create_symlink("/dev/full", c.file("CinecaseTapes.CSV")); }, 1, "",
-     "$|CinecaseTapes.CSV: No space left on device\n", kAny},
     {"a link to a database file stands for the link's folder, not the target's", {"$|links|CinecaseTapes.PDB"},
      nullptr, 1, test::replaceAll(kTapesLine, "$|", "$|links|"), "$|links|CinecaseProgs.PDB: No such file or directory\n",
-     kAbsent, kAbsent, {},
-     [](Catalogue& c) {
+     kAbsent, kAbsent, {}, [](Catalogue& c) {
          fs::create_directory(c.file("links"));
          fs::create_symlink(c.file(c.tapesName), c.file("links/CinecaseTapes.PDB"));
      }},
-    {"a device in place of a database reads as empty, never endless", {"$"},
-     [](Catalogue& c) { fs::create_symlink("/dev/zero", c.file(c.tapesName)); c.tapesName = ""; }, 2, "",
-     test::fatal("short header read")},
 #endif
 };
 
@@ -317,21 +235,10 @@ std::string expand(const std::string& text, const std::string& directory) {
     return test::replaceAll(test::replaceAll(withDrive, "$", directory), "|", std::string(1, test::kSeparator));
 }
 
-// "=NAME": tests/expected/NAME.expected; "=NAME-cut": the same cut short by a failure (without its closing
-// empty line); "=NAME:N": its first N bytes. Any of these followed by "@utf8": that text in UTF-8.
-void expectCsv(const std::string& path, std::string expected) {
+// A CSV file as `expected` says: the file tests/expected/NAME.expected, or kAbsent, or kAny.
+void expectCsv(const std::string& path, const std::string& expected) {
     if (expected == kAny) return;
-    const bool utf8 = expected.ends_with(kUtf8);
-    if (utf8) expected.resize(expected.size() - kUtf8.size());
-    std::string text = expected;
-    if (expected != kAbsent && expected[0] == '=') {
-        const std::size_t colon = expected.find(':');
-        const bool cut = expected.ends_with("-cut");
-        const std::string name = expected.substr(1, std::min(colon, expected.size() - (cut ? 4 : 0)) - 1);
-        text = test::readFile(REELPORT_EXPECTED_DIR "/" + name + ".expected");
-        text.resize(colon != std::string::npos ? std::stoul(expected.substr(colon + 1)) : text.size() - (cut ? 2 : 0));
-    }
-    if (utf8) text = test::palmToUtf8(text);
+    const std::string text = expected == kAbsent ? kAbsent : test::readFile(REELPORT_EXPECTED_DIR "/" + expected + ".expected");
     EXPECT_EQ(fs::exists(fs::symlink_status(test::utf8Path(path))) ? test::readFile(path) : kAbsent, text) << path;
 }
 
@@ -369,15 +276,12 @@ TEST(Reelport, EndsEachRunAsExpected) {
 TEST(ConsoleWindow, WaitsForEnterOnlyAloneInItsConsole) {
     for (const auto& [c, waits] : std::initializer_list<std::pair<ConsoleState, bool>>{
              {{1, true, true, true}, true},    // from Explorer
-             {{2, true, true, true}, false},   // from a command prompt, PowerShell or a batch file
-             {{3, true, true, true}, false},   // from a program run in a command prompt
-             {{0, true, true, true}, false},   // the count unknown
+             {{2, true, true, true}, false},   // from a command prompt
              {{1, false, true, true}, false},  // input redirected
-             {{1, true, false, true}, false},  // output redirected
              {{1, true, true, false}, false},  // a console made without a window
+             {{0, true, true, true}, false},   // the count unknown
          }) {
-        EXPECT_EQ(waitsForEnter(c), waits) << c.processCount << " processes, input " << c.inputIsConsole
-                                           << ", output " << c.outputIsConsole << ", window " << c.hasWindow;
+        EXPECT_EQ(waitsForEnter(c), waits) << c.processCount << c.inputIsConsole << c.outputIsConsole << c.hasWindow;
     }
 }
 

@@ -12,7 +12,6 @@
 #include <csignal>
 #endif
 
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -49,13 +48,10 @@ std::string palmToUtf8(std::string_view palm) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte == 0x18) utf8 += "…";  // the handheld's ellipsis
         else if (byte == 0x19) utf8 += "\u2007";  // its numeric space
-        else if (byte < 0x80) utf8 += c;
-        else utf8 += high[byte - 0x80];
+        else utf8 += byte < 0x80 ? std::string(1, c) : high[byte - 0x80];
     }
     return utf8;
 }
-
-std::string console(std::string text) { return kWindows ? replaceAll(std::move(text), "\n", "\r\n") : text; }
 
 TempDir::TempDir() {
     // A random name; create_directory fails on a name already taken.
@@ -78,24 +74,12 @@ std::string readFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::string fatal(const std::string& condition) { return "Assert failed: " + condition + " (at FILE, line N)\n"; }
-
 std::string placeless(std::string text) {
     const std::size_t at = text.find(" (at "), comma = text.find(", line ", at), end = text.find(')', comma);
     // A base name without folders, and a line number.
     const bool place = end != std::string::npos && comma > at + 5 && text.find_first_of("/\\ ", at + 5) > comma &&
                        end > comma + 7 && text.find_first_not_of("0123456789", comma + 7) == end;
     return place ? text.replace(at, end + 1 - at, " (at FILE, line N)") : text;
-}
-
-PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes) {
-    return {std::move(data), attributes, uniqueId, std::nullopt};
-}
-
-RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup) {
-    std::vector<std::string> argv{REELPORT_BINARY};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return runProgram(argv, setup);
 }
 
 #ifdef _WIN32
@@ -124,27 +108,20 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup&) {
         return CreateFileW(utf8Path(capture.file(name)).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     };
-    const HANDLE out = create("out"), err = create("err");
-    HANDLE inputRead = nullptr, inputWrite = nullptr;
-    if (out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE ||
-        !CreatePipe(&inputRead, &inputWrite, &inherited, 0) || !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0)) {
-        throw std::runtime_error("cannot prepare the standard handles");
-    }
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = inputRead;
-    startup.hStdOutput = out;
-    startup.hStdError = err;
+    startup.hStdOutput = create("out");
+    startup.hStdError = create("err");
+    HANDLE inputWrite = nullptr;
     PROCESS_INFORMATION process{};
     std::wstring line = utf8Path(command).wstring();
-    const bool started =
-        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process) != 0;
-    for (const HANDLE handle : {out, err, inputRead}) CloseHandle(handle);
-    if (!started) {
-        CloseHandle(inputWrite);
+    if (!CreatePipe(&startup.hStdInput, &inputWrite, &inherited, 0) ||
+        !SetHandleInformation(inputWrite, HANDLE_FLAG_INHERIT, 0) ||
+        !CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         throw std::runtime_error("cannot start " + argv.front());
     }
+    for (const HANDLE handle : {startup.hStdOutput, startup.hStdError, startup.hStdInput}) CloseHandle(handle);
     if (WaitForSingleObject(process.hProcess, 60000) == WAIT_TIMEOUT) TerminateProcess(process.hProcess, 142);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD status = 0;
@@ -162,30 +139,28 @@ RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup
     std::vector<char*> pointers;
     for (const std::string& argument : argv) pointers.push_back(const_cast<char*>(argument.c_str()));
     pointers.push_back(nullptr);
-
-    int pipeEnds[2] = {-1, -1};
-    if (setup.output == StandardOutput::BrokenPipe) {
-        if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-        close(pipeEnds[0]);  // the reader is gone before the run starts
+    int pipeEnds[2] = {-1, -1};  // the reader's end is closed before the run starts
+    if (setup.output == StandardOutput::BrokenPipe && (pipe(pipeEnds) != 0 || close(pipeEnds[0]) != 0)) {
+        throw std::runtime_error("pipe failed");
     }
     const pid_t child = fork();
-    if (child < 0) throw std::runtime_error("fork failed");
     if (child == 0) {
         for (const int number : {SIGPIPE, SIGXFSZ}) std::signal(number, SIG_DFL);
         alarm(60);
         const auto create = [](const std::string& file) { return open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644); };
-        const int out = setup.output == StandardOutput::BrokenPipe ? pipeEnds[1] : create(outPath);
-        const int err = create(errPath);
+        const int out = pipeEnds[1] >= 0 ? pipeEnds[1] : create(outPath), err = create(errPath);
         if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
-        if (setup.output == StandardOutput::Closed) close(1);
-        const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
-        if (setup.fileSizeLimit != 0 && setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+        for (const auto& [resource, bytes] : {std::pair{RLIMIT_FSIZE, setup.fileSizeLimit},
+                                              {RLIMIT_STACK, setup.stackLimit}, {RLIMIT_AS, setup.addressLimit}}) {
+            const rlimit limit{bytes, bytes};
+            if (bytes != 0 && setrlimit(resource, &limit) != 0) _exit(127);
+        }
         execv(pointers[0], pointers.data());
         _exit(127);
     }
     if (pipeEnds[1] >= 0) close(pipeEnds[1]);
     int wait = 0;
-    if (waitpid(child, &wait, 0) != child) throw std::runtime_error("waitpid failed");
+    if (child < 0 || waitpid(child, &wait, 0) != child) throw std::runtime_error("cannot run " + argv.front());
     return {WIFEXITED(wait) ? WEXITSTATUS(wait) : 128 + WTERMSIG(wait),
             setup.output == StandardOutput::Captured ? readFile(outPath) : "", readFile(errPath)};
 }

@@ -28,7 +28,7 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 // from a table of the characters themselves, independent of the tool's.
 std::string palmToUtf8(std::string_view palm);
 // `text` as the tool's standard output and standard error write it.
-std::string console(std::string text);
+inline std::string console(std::string text) { return kWindows ? replaceAll(std::move(text), "\n", "\r\n") : text; }
 
 // A fresh directory, removed with everything in it at the end of the test.
 class TempDir {
@@ -49,35 +49,29 @@ private:
 std::filesystem::path utf8Path(const std::string& path);
 std::string readFile(const std::string& path);
 
-struct RunResult {
-    int status = -1;
-    std::string out, err;
-};
+struct RunResult { int status = -1; std::string out, err; };
 
-enum class StandardOutput {
-    Captured,
-    // POSIX only:
-    Unwritable,  // every write fails: /dev/full
-    Closed,      // none at all (">&-")
-    BrokenPipe,  // a pipe whose reader has gone
-};
+// Standard output captured; POSIX only: /dev/full, where every write fails, or a pipe whose reader has gone.
+enum class StandardOutput { Captured, Unwritable, BrokenPipe };
 
+// POSIX limits of the run in bytes, 0 for none: file size ("ulimit -f"), stack, address space.
 struct RunSetup {
     StandardOutput output = StandardOutput::Captured;
-    std::uint64_t fileSizeLimit = 0;  // POSIX: bytes no file may grow beyond ("ulimit -f"); 0 for none
+    std::uint64_t fileSizeLimit = 0, stackLimit = 0, addressLimit = 0;
 };
 
-// Runs the built reelport, or a program (argv[0] is its path), as a shell
-// would start it: SIGPIPE and SIGXFSZ end it unless it ignores them itself.
-// Standard error is captured; a run still going after a minute is ended.
-RunResult runReelport(const std::vector<std::string>& arguments, const RunSetup& setup = {});
+// Runs a program (argv[0] is its path) as a shell would start it: SIGPIPE and
+// SIGXFSZ end it unless it ignores them itself. Standard error is captured; a
+// run still going after a minute is ended. runReelport runs the built tool.
 RunResult runProgram(const std::vector<std::string>& argv, const RunSetup& setup = {});
+inline RunResult runReelport(std::vector<std::string> arguments, const RunSetup& setup = {}) {
+    arguments.insert(arguments.begin(), REELPORT_BINARY);
+    return runProgram(arguments, setup);
+}
 
 // The fatal-check line "Assert failed: CONDITION (at FILE, line N)"; `placeless` turns the place of a check in
 // the source (a base name and a line) into that "FILE" and "N", so tests compare the rest exactly.
-std::string fatal(const std::string& condition);
+inline std::string fatal(const std::string& condition) { return "Assert failed: " + condition + " (at FILE, line N)\n"; }
 std::string placeless(std::string text);
-
-PdbRecord record(Bytes data, std::uint32_t uniqueId, std::uint8_t attributes = 0);
 
 }  // namespace reelport::test
