@@ -226,6 +226,12 @@ const std::vector<Invocation> kInvocations = {
          fs::create_directory(c.file("links"));
          fs::create_symlink(c.file(c.tapesName), c.file("links/CinecaseTapes.PDB"));
      }},
+    {"a device in place of the tape database reads as empty, never endless", {"$"},
+     [](Catalogue& c) { fs::create_symlink("/dev/zero", c.file(c.tapesName)); c.tapesName = ""; }, 2, "",
+     test::fatal("short header read")},
+    {"a directory in place of the tape database", {"$"},
+     [](Catalogue& c) { fs::create_directory(c.file(c.tapesName)); c.tapesName = ""; }, 1, "",
+     "$|CinecaseTapes.PDB: Is a directory\n"},
 #endif
 };
 

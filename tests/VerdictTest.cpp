@@ -17,7 +17,6 @@
 namespace reelport {
 namespace {
 
-using test::record;
 
 // The sample catalogue, changed by `change`.
 MemoryCatalogue sample(const std::function<void(Bytes& tapes, Bytes& progs)>& change = nullptr) {

@@ -14,7 +14,6 @@ namespace reelport {
 namespace {
 
 namespace fs = std::filesystem;
-using test::record;
 
 // Texts a spreadsheet would take for something else, the format's own
 // escape written literally, the rating whose character is byte 0, and dates

@@ -77,7 +77,10 @@ std::string databaseProblem(const ListOutcome& list, const Failure& failure) {
                " long, too short for a Palm database: the copy of the backup is incomplete.";
     }
     const PdbHeader& header = *list.header;
-    if (!isPalmHeader(header)) {
+    // A file whose layout fails is not taken for another application's
+    // database: only Cinecase's creator says it is one damaged.
+    const bool layoutFailed = failure.kind() == FailureKind::Damaged;
+    if (!isPalmHeader(header) || (layoutFailed && header.creator != kCinecase)) {
         return name + " is not a Palm database at all: it may be another file under that name.";
     }
     if (header.creator != kCinecase) {

@@ -42,13 +42,9 @@ OUTPUTS = {"workbook": ["--xlsx"], "utf8": ["--utf8"], "palm": []}
 WRITTEN = ["CinecaseTapes.CSV", "CinecaseProgs.CSV", "Cinecase.xlsx"]
 LONG_TASK_MS = 100
 
-# The start of a JPEG photo: its markers, the JFIF header and the usual
-# luminance table, where a Palm database has its name, type and creator.
-LUMINANCE = [16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55, 14, 13, 16, 24, 40, 57, 69, 56,
-             14, 17, 22, 29, 51, 87, 80, 62, 18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64, 81, 104, 113, 92,
-             49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99]
-JPEG = (b"\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x48\x00\x48\x00\x00"
-        + b"\xff\xdb\x00\x43\x00" + bytes(LUMINANCE) + bytes(range(256)) * 8 + b"\xff\xd9")
+# The start of a JPEG photo, its markers and JFIF header where a Palm database
+# has its name, then bytes of every value.
+JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x48\x00\x48\x00\x00" + bytes(range(256)) * 8 + b"\xff\xd9"
 
 # What the page reads back after a conversion.
 PAGE_STATE = """
@@ -105,10 +101,10 @@ def choose(driver, paths):
     driver.find_element(By.ID, "files").send_keys("\n".join(paths))
 
 
-def convert(driver, timeout=30):
+def convert(driver):
     """Presses Convert and waits for the result; returns what the page shows."""
     driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
-    return result(driver, timeout)
+    return result(driver)
 
 
 def result(driver, timeout=30):
@@ -145,6 +141,11 @@ def check_like_native(driver, shown, native, scratch, what):
     check((shown["preview"] is not None) == (status in (0, 3)), f"{what}: a preview after status {status}")
 
 
+def check_no_errors(driver, where):
+    errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
+    check(errors == [], f"errors in the browser's console{where}: {errors}")
+
+
 def check_cleared(driver, what):
     shown = driver.execute_script(PAGE_STATE)
     check(not shown["shown"] and shown["verdict"] == "" and shown["links"] == [] and shown["preview"] is None,
@@ -153,8 +154,7 @@ def check_cleared(driver, what):
 
 def expected_preview(csv_text):
     """The preview's header and first 20 rows, as Python's CSV reader reads the native tool's UTF-8 CSV."""
-    rows = [row for row in csv.reader(io.StringIO(csv_text.decode(), newline="")) if row]
-    return rows[:21]
+    return [row for row in csv.reader(io.StringIO(csv_text.decode(), newline="")) if row][:21]
 
 
 def check_found(driver, expected, what):
@@ -282,8 +282,7 @@ def main(page, reelport, sample, make_catalogue=None):
             check(stored[:3] == ["", 0, 0], f"cookies or storage used: {stored[:3]}")
             check(all(name.startswith(url.rsplit("/", 1)[0]) for name in stored[3]),
                   f"resources from elsewhere: {stored[3]}")
-            errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
-            check(errors == [], f"errors in the browser's console: {errors}")
+            check_no_errors(driver, "")
 
             # Opened as a local file, with the databases under other case.
             renamed = os.path.join(scratch, "renamed")
@@ -295,8 +294,7 @@ def main(page, reelport, sample, make_catalogue=None):
             check_found(driver, ["found as cinecasetapes.pdb", "found as cinecaseprogs.pdb"], "from file://")
             check_like_native(driver, convert(driver), native_run(reelport, databases, scratch, "--xlsx"), scratch,
                               "from file://")
-            errors = [entry["message"] for entry in driver.get_log("browser") if entry["level"] == "SEVERE"]
-            check(errors == [], f"errors in the browser's console from file://: {errors}")
+            check_no_errors(driver, " from file://")
         finally:
             driver.quit()
             server.shutdown()

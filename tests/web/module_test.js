@@ -3,7 +3,7 @@
 // row of the table, both convert the same files (the module given them in
 // reverse byte order of their names, as a user may choose them), and the exit
 // status, the messages (the native tool's without their directory) and every
-// CSV file written must be the same, byte for byte.
+// file written must be the same, byte for byte.
 //
 //   node module_test.js MODULE_DIR NATIVE_REELPORT SAMPLE_DIR SCRATCH_DIR
 //
@@ -20,25 +20,25 @@ const {reelportConvert, reelportOutputs} = require(path.join(moduleDir, 'convert
 
 const tapes = fs.readFileSync(path.join(sampleDir, 'CinecaseTapes.PDB'));
 const progs = fs.readFileSync(path.join(sampleDir, 'CinecaseProgs.PDB'));
-const cutProgs = progs.subarray(0, 1000);  // a record's data runs past the end
+const cut = progs.subarray(0, 1500);  // records 18 on run past the end
 const sample = {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs};
 
-// Each row: the files of the directory, and the options of the run.
+// Each row: the options of the run, and the files of the directory.
 const cases = [
-  {what: 'the sample', files: sample},
-  {what: 'the sample', options: ['--utf8'], files: sample},
-  {what: 'the sample', options: ['--xlsx'], files: sample},
-  {what: 'a cut programme database', options: ['--salvage', '--xlsx'],
-   files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': progs.subarray(0, 1500)}},
-  {what: 'a cut programme database', files: {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cutProgs}},
-  {what: 'a cut programme database, found in other case', options: ['--salvage', '--utf8'],
-   files: {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cutProgs}},
-  {what: 'the exact name before a case variant, the first variant in byte order', options: ['--salvage'],
-   files: {'CinecaseTapes.PDB': tapes, 'cinecasetapes.pdb': cutProgs, 'cinecaseProgs.pdb': progs,
-           'CINECASEPROGS.PDB': cutProgs, 'CinecaseProgs.pdbx': tapes}},
-  {what: 'no programme database', files: {'CinecaseTapes.PDB': tapes}},
-  {what: 'no tape database', files: {'CinecaseProgs.PDB': progs}},
+  [[], sample], [['--utf8'], sample], [['--xlsx'], sample],
+  [['--salvage', '--xlsx'], {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cut}],
+  [[], {'CinecaseTapes.PDB': tapes, 'CinecaseProgs.PDB': cut}],  // the tape list, then the failure
+  [['--salvage', '--utf8'], {'cinecasetapes.pdb': tapes, 'CINECASEPROGS.PDB': cut}],  // found in other case
+  // The exact name before a case variant, the first variant in byte order.
+  [['--salvage'], {'CinecaseTapes.PDB': tapes, 'cinecasetapes.pdb': cut, 'cinecaseProgs.pdb': progs,
+                   'CINECASEPROGS.PDB': cut, 'CinecaseProgs.pdbx': tapes}],
+  [[], {'CinecaseTapes.PDB': tapes}], [[], {'CinecaseProgs.PDB': progs}],  // a database missing
 ];
+const outputs = ['CinecaseTapes.CSV', 'CinecaseProgs.CSV', 'Cinecase.xlsx'];
+
+// A run's whole ending as one text: its status, its messages, and each file it wrote.
+const ending = (status, messages, files) => [`status ${status}`, messages,
+  ...Object.keys(files).sort().map((name) => `${name}: ${Buffer.from(files[name]).toString('base64')}`)].join('\n');
 
 function nativeRun(directory, options) {
   const log = path.join(directory, '..', 'native.log');
@@ -46,42 +46,30 @@ function nativeRun(directory, options) {
   // Both streams into one file, so the messages keep the order they were printed in.
   const run = spawnSync(reelport, [...options, directory], {stdio: ['ignore', out, out]});
   fs.closeSync(out);
-  const csv = {};
-  for (const name of ['CinecaseTapes.CSV', 'CinecaseProgs.CSV', 'Cinecase.xlsx']) {
-    const file = path.join(directory, name);
-    if (fs.existsSync(file)) csv[name] = fs.readFileSync(file);
-  }
-  return {status: run.status, messages: fs.readFileSync(log, 'latin1').split(directory + '/').join(''), csv};
+  const files = Object.fromEntries(outputs.filter((name) => fs.existsSync(path.join(directory, name)))
+    .map((name) => [name, fs.readFileSync(path.join(directory, name))]));
+  return ending(run.status, fs.readFileSync(log, 'latin1').split(directory + '/').join(''), files);
 }
 
 (async () => {
   const module = await createReelport();
   let failures = 0;
-  for (const [index, row] of cases.entries()) {
+  const report = (ok, what) => { console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}`); failures += ok ? 0 : 1; };
+  for (const [index, [options, catalogue]] of cases.entries()) {
     const directory = path.join(scratch, String(index), 'catalogue');
     fs.rmSync(path.dirname(directory), {recursive: true, force: true});
     fs.mkdirSync(directory, {recursive: true});
-    for (const [name, bytes] of Object.entries(row.files)) fs.writeFileSync(path.join(directory, name), bytes);
-    const options = row.options || [];
+    for (const [name, bytes] of Object.entries(catalogue)) fs.writeFileSync(path.join(directory, name), bytes);
     const expected = nativeRun(directory, options);
-
-    const files = Object.keys(row.files).sort().reverse()
-      .map((name) => ({name, read: () => fs.readFileSync(path.join(directory, name))}));
+    const files = Object.keys(catalogue).sort().reverse().map((name) => ({name, read: () => catalogue[name]}));
     const output = options.includes('--xlsx') ? reelportOutputs.workbook
       : options.includes('--utf8') ? reelportOutputs.utf8 : reelportOutputs.palm;
     const result = await reelportConvert(module, files, options.includes('--salvage'), output);
-    const csv = Object.fromEntries(result.files.map(({name, bytes}) => [name, Buffer.from(bytes)]));
-    const problems = [];
-    if (result.status !== expected.status) problems.push(`status ${result.status}, native ${expected.status}`);
-    if (result.messages !== expected.messages) {
-      problems.push(`messages ${JSON.stringify(result.messages)}, native ${JSON.stringify(expected.messages)}`);
-    }
-    for (const name of new Set([...Object.keys(csv), ...Object.keys(expected.csv)])) {
-      if (!csv[name] || !expected.csv[name] || !csv[name].equals(expected.csv[name])) problems.push(`${name} differs`);
-    }
-    console.log(`${problems.length ? 'FAIL' : 'ok  '} ${row.what} ${options.join(' ')}: status ${expected.status}`);
-    for (const problem of problems) console.log(`     ${problem}`);
-    failures += problems.length === 0 ? 0 : 1;
+    const found = ending(result.status, result.messages,
+      Object.fromEntries(result.files.map(({name, bytes}) => [name, bytes])));
+    const differs = found.split('\n').find((line, at) => line !== expected.split('\n')[at]);
+    report(found === expected, `${Object.keys(catalogue).join(' ')} ${options.join(' ')}` +
+      (found === expected ? '' : `\n     differs at: ${String(differs).slice(0, 200)}`));
   }
   // No memory for the names: refused, nothing written at address 0. A start
   // that throws: the names' memory is given back all the same.
@@ -89,12 +77,9 @@ function nativeRun(directory, options) {
   const starved = {...module, _malloc: () => 0, _free: (at) => freed.push(at)};
   const failing = {...module, _reelportStart: () => { throw new Error('start'); }, _free: (at) => freed.push(at)};
   const sampleFiles = Object.keys(sample).map((name) => ({name, read: () => sample[name]}));
-  for (const [what, stub, expected] of [['no memory', starved, 0], ['failed start', failing, 1]]) {
+  for (const [what, stub, frees] of [['no memory', starved, 0], ['failed start', failing, 1]]) {
     const refused = await reelportConvert(stub, sampleFiles, false, reelportOutputs.palm).then(() => false, () => true);
-    const ok = refused && freed.length === expected;
-    console.log(`${ok ? 'ok  ' : 'FAIL'} ${what}: refused ${refused}, names freed ${freed.length} times`);
-    failures += ok ? 0 : 1;
-    freed.length = 0;
+    report(refused && freed.splice(0).length === frees, `${what}: refused, names freed ${frees} times`);
   }
   process.exit(failures === 0 ? 0 : 1);
 })();
