@@ -37,17 +37,17 @@ struct PdbFile {
     std::uint32_t type = fourCharCode("DATA");
     std::uint32_t creator = fourCharCode("Qox0");
     std::uint32_t nextRecordListId = 0;
-    std::optional<Bytes> appInfo;
-    std::optional<Bytes> sortInfo;
-    std::vector<PdbRecord> records;
+    std::optional<Bytes> appInfo = {};
+    std::optional<Bytes> sortInfo = {};
+    std::vector<PdbRecord> records = {};
     // Bytes between the record list and the first block or record; two in a
     // well-formed database.
     std::size_t filler = 2;
 
     // Written instead of the true values, for damaged files.
-    std::optional<std::uint32_t> appInfoOffset;
-    std::optional<std::uint32_t> sortInfoOffset;
-    std::optional<std::uint16_t> numRecords;
+    std::optional<std::uint32_t> appInfoOffset = {};
+    std::optional<std::uint32_t> sortInfoOffset = {};
+    std::optional<std::uint16_t> numRecords = {};
 };
 
 // The file's bytes: header, record list, filler, blocks, records in order.

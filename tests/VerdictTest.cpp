@@ -17,21 +17,11 @@
 namespace reelport {
 namespace {
 
-
 // The sample catalogue, changed by `change`.
 MemoryCatalogue sample(const std::function<void(Bytes& tapes, Bytes& progs)>& change = nullptr) {
     Bytes tapes = sampleTapesDatabase(), progs = sampleProgsDatabase();
     if (change) change(tapes, progs);
     return {MemoryDatabase{"CinecaseTapes.PDB", tapes}, MemoryDatabase{"CinecaseProgs.PDB", progs}};
-}
-
-Bytes header(std::string_view name, std::string_view type, std::string_view creator, std::uint16_t version = 0x12) {
-    PdbFile file;
-    file.name = name;
-    file.type = fourCharCode(type);
-    file.creator = fourCharCode(creator);
-    file.version = version;
-    return buildPdb(file);
 }
 
 // An outcome, what salvage would write where that says something of it, and the run's options.
@@ -57,16 +47,10 @@ std::function<Ended()> converts(MemoryCatalogue catalogue, RunOptions options = 
         return Ended{std::move(outcome), counts ? countSalvageInMemory(catalogue) : std::nullopt, options};
     };
 }
-RunOptions salvaging() { RunOptions options; options.salvage = true; return options; }
-RunOptions workbook() { RunOptions options; options.workbook = true; return options; }
 
 // A run ended by `failure` of a file or of memory.
 std::function<Ended()> ends(Failure failure) {
-    return [=] {
-        Outcome outcome(false);
-        outcome.failure = failure;
-        return Ended{outcome, std::nullopt, {}};
-    };
+    return [=] { Outcome outcome(false); outcome.failure = failure; return Ended{outcome, std::nullopt, {}}; };
 }
 
 // A path in a folder, as the system writes it.
@@ -78,9 +62,9 @@ const std::string kJpeg = "\xFF\xD8\xFF\xE0\x00\x10JFIF" + std::string(200, '\x4
 const std::vector<Case> kCases = {
     {"success", converts(sample()), Face::WebPage,
      "Done: 12 tapes and 40 programmes are in CinecaseTapes.CSV and CinecaseProgs.CSV.", WindowOffer::Workbook},
-    {"success in a workbook: nothing more to offer", converts(sample(), workbook()), Face::Window,
+    {"success in a workbook: nothing more to offer", converts(sample(), {.workbook = true}), Face::Window,
      "Done: 12 tapes and 40 programmes are in Cinecase.xlsx."},
-    {"salvaged", converts(sample([](Bytes&, Bytes& progs) { progs.resize(1500); }), salvaging()), Face::Window,
+    {"salvaged", converts(sample([](Bytes&, Bytes& progs) { progs.resize(1500); }), {.salvage = true}), Face::Window,
      "Salvaged: all 12 tapes and 18 of the 40 programmes of the damaged catalogue are in CinecaseTapes.CSV and "
      "CinecaseProgs.CSV; the details list what was skipped.", WindowOffer::Workbook},
     {"damaged: the salvage count, and salvage offered", converts(sample([](Bytes&, Bytes& progs) { progs.resize(1500); })),
@@ -101,10 +85,10 @@ const std::vector<Case> kCases = {
      "CinecaseTapes.PDB is not a Palm database at all: it may be another file under that name. Choose the right "
      "file, then convert again."},
     {"another application's database, named by its header",
-     converts(sample([](Bytes& tapes, Bytes&) { tapes = header("MemoDB", "DATA", "memo"); })), Face::WebPage,
+     converts(sample([](Bytes& tapes, Bytes&) { tapes = buildPdb({.name = "MemoDB", .creator = fourCharCode("memo")}); })), Face::WebPage,
      "CinecaseTapes.PDB is the database \"MemoDB\" of another Palm application (creator memo), not Cinecase's. "
      "Choose the right file, then convert again."},
-    {"another version", converts(sample([](Bytes&, Bytes& progs) { progs = header("Progs", "DATA", "Qox0", 0x13); })),
+    {"another version", converts(sample([](Bytes&, Bytes& progs) { progs = buildPdb({.version = 0x13}); })),
      Face::Window, "CinecaseProgs.PDB comes from Cinecase 1.3; Reelport reads the databases of Cinecase 1.2 only. "
                    "Put the right file there, then convert again."},
     {"programmes on tapes the tape list does not hold",

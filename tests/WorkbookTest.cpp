@@ -18,18 +18,10 @@ namespace fs = std::filesystem;
 // Texts a spreadsheet would take for something else, the format's own
 // escape written literally, the rating whose character is byte 0, and dates
 // that are no day of the calendar.
-PdbFile oddTapes() {
-    PdbFile file;
-    file.records = {record(tapeRecord({"_x0041_", 60, "a _x0041_ b _x00zz_ _x1234_x5678_\r\n\x01"}), 1)};
-    return file;
-}
-PdbFile oddProgs() {
-    PdbFile file;
-    file.records = {record(progRecord({1, 1, kSeen, 208, 60, palmDate(2000, 2, 29), "=1+2", "007"}), 3),
-                    record(progRecord({1, 2, 0, 10, 60, palmDate(2001, 2, 29), "007", " lead"}), 4),
-                    record(progRecord({1, 3, 0, 9, 60, 13 << 5 | 1, "\x85", ""}), 5)};
-    return file;
-}
+const PdbFile kOddTapes{.records = {record(tapeRecord({"_x0041_", 60, "a _x0041_ b _x00zz_ _x1234_x5678_\r\n\x01"}), 1)}};
+const PdbFile kOddProgs{.records = {record(progRecord({1, 1, kSeen, 208, 60, palmDate(2000, 2, 29), "=1+2", "007"}), 3),
+                                    record(progRecord({1, 2, 0, 10, 60, palmDate(2001, 2, 29), "007", " lead"}), 4),
+                                    record(progRecord({1, 3, 0, 9, 60, 13 << 5 | 1, "\x85", ""}), 5)}};
 
 struct Catalogue {
     test::TempDir dir;
@@ -55,7 +47,7 @@ TEST(Workbook, HoldsTheUtf8ListsInTypedCellsTheSameBytesEveryTime) {
         int tapeRows, progRows;
     } catalogues[] = {
         {"the sample", sampleTapesDatabase(), sampleProgsDatabase(), 12, 40},
-        {"odd texts, ratings and dates", buildPdb(oddTapes()), buildPdb(oddProgs()), 1, 3},
+        {"odd texts, ratings and dates", buildPdb(kOddTapes), buildPdb(kOddProgs), 1, 3},
     };
     for (const auto& each : catalogues) {
         SCOPED_TRACE(each.what);
@@ -86,21 +78,17 @@ TEST(Workbook, IsKeptOnlyWhole) {
     } runs[] = {
         {"a damaged programme database: the same message as the CSV run, no count line, the older workbook as it was",
          Bytes(79), older, 2, "", test::fatal("short header read"), "old"},
-        {"a text longer than a cell holds: cut, and said so", buildPdb([] {
-             PdbFile file;
-             file.records = {record(progRecord({1, 1, 0, 0, 60, 0, "Long", std::string(40000, 'n')}), 3)};
-             return file;
-         }()), older, 0, "", "$|Cinecase.xlsx: sheet Programmes: row 2, column NOTE: a text of 40000 characters is "
+        {"a text longer than a cell holds: cut, and said so", buildPdb({.records = {record(progRecord({1, 1, 0, 0, 60, 0, "Long", std::string(40000, 'n')}), 3)}}), older, 0, "", "$|Cinecase.xlsx: sheet Programmes: row 2, column NOTE: a text of 40000 characters is "
                              "cut to the 32767 a cell holds\n", "PK"},
 #ifndef _WIN32
-        {"a workbook name that is a link to a database: refused", buildPdb(oddProgs()),
+        {"a workbook name that is a link to a database: refused", buildPdb(kOddProgs),
          [](const Catalogue& c) { fs::create_symlink("CinecaseProgs.PDB", c.workbook()); }, 1, "",
          "$|Cinecase.xlsx: is the same file as $|CinecaseProgs.PDB\n", ""},
 #endif
     };
     for (const auto& each : runs) {
         SCOPED_TRACE(each.what);
-        const Catalogue c(buildPdb(oddTapes()), each.progs);
+        const Catalogue c(buildPdb(kOddTapes), each.progs);
         each.prepare(c);
         const test::RunResult run = test::runReelport({"--xlsx", "--salvage", c.dir.path()});
         const auto expand = [&](const std::string& text) {
