@@ -42,7 +42,7 @@ struct FillingDisk : ByteSink {
 // also not when the writer is destroyed; and the failure names an error.
 TEST(CsvWriter, NeverWritesAgainWhatAFailedWriteMayHaveWritten) {
     FillingDisk disk;
-    const std::string rows(200000, 'r');
+    const std::string rows(3 * CsvWriter::kBlockSize, 'r');
     try {
         CsvWriter out(disk);
         out.write(rows);
@@ -73,7 +73,7 @@ std::string inEncoding(CsvEncoding encoding, const std::string& palm) {
 TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
     EXPECT_EQ(written([](CsvWriter& out) { writeQuotedField(out, std::string_view(), kWholeText); }), R"("")");
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
-        for (const std::size_t lead : {std::size_t{0}, std::size_t{65536 - 13}}) {
+        for (const std::size_t lead : {std::size_t{0}, CsvWriter::kBlockSize - 13}) {
             std::string expected(lead, '.');
             const std::string all = written([&](CsvWriter& out) {
                 out.write(expected);
@@ -108,7 +108,7 @@ TEST(WriteQuotedField, TakesEveryPlaceOfASpecialByteAsAByteByByteWriter) {
 TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
     std::string all, huge;
     for (int byte = 1; byte < 256; ++byte) all += static_cast<char>(byte);
-    while (huge.size() < 200000) huge += all;
+    while (huge.size() < 3 * CsvWriter::kBlockSize) huge += all;
     for (const CsvEncoding encoding : {CsvEncoding::Palm, CsvEncoding::Utf8}) {
         // Unquoted, as a text (a header) and byte by byte: only the line break changes in the handheld's bytes.
         const std::string plain = inEncoding(encoding, test::replaceAll(all, "\n", "\r\n"));
@@ -116,14 +116,14 @@ TEST(CsvWriter, WritesEachByteInItsUtf8FormOnlyWhenAsked) {
         EXPECT_EQ(written([&](CsvWriter& out) { for (const char c : all) out.write(c); }, encoding), plain);
         const std::string prepared = inEncoding(encoding, field(all));
         EXPECT_EQ(written([&](CsvWriter& out) { EXPECT_EQ(out.prepareQuoted(all), prepared); }, encoding), "");
-        for (const std::string& text : {all, huge, std::string(100000, '\x80')}) {
+        for (const std::string& text : {all, huge, std::string(2 * CsvWriter::kBlockSize, '\x80')}) {
             const std::string large = written([&](CsvWriter& out) { writeQuotedField(out, text, kWholeText); }, encoding);
             EXPECT_TRUE(large == inEncoding(encoding, field(text))) << text.size();
         }
     }
     // Three bytes for each of 60 bytes, with 150 bytes left in the block:
     // room for twice the text is not enough; then more than a block behind it.
-    const std::string lead(65536 - 150, '.'), tail(100000, 't');
+    const std::string lead(CsvWriter::kBlockSize - 150, '.'), tail(2 * CsvWriter::kBlockSize, 't');
     const std::string edge = written([&](CsvWriter& out) {
         out.write(lead);
         writeQuotedField(out, std::string(60, '\x80'), kWholeText);

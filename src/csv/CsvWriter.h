@@ -86,6 +86,12 @@ public:
     // `endRow` takes the end of what was written. A row writer is a template
     // on the writer's encoding, so that every field's loop is in place.
     static constexpr std::size_t kRowRoom = 128;
+
+    // Text is written out in blocks of 256 KiB, whole pages of the file: on a
+    // virtual machine each write costs its call into the system more than
+    // its bytes, and blocks of 64 KiB took 0.7 ms more for the largest
+    // catalogue.
+    static constexpr std::size_t kBlockSize = std::size_t{1} << 18;
     char* beginRow() { return reserve(kRowRoom); }
     void endRow(const char* end) { commit(end); }
 
@@ -162,9 +168,8 @@ private:
     CsvEncoding encoding_;
     ByteSink& sink_;
     bool stopped_ = false;  // a write to the sink failed, or the sink is closed: nothing more is written
-    // Text is written out in blocks of 64 KiB, whole pages of the file; the
-    // buffer holds a page more, so that it is full when a block is written.
-    static constexpr std::size_t kBufferSize = (std::size_t{1} << 16) + kPage;
+    // The buffer holds a page more than a block, so that it is full when a block is written.
+    static constexpr std::size_t kBufferSize = kBlockSize + kPage;
     // Left as the memory comes: every byte is written before it is read.
     std::unique_ptr<Buffer> own_;
     char* buffer_;
