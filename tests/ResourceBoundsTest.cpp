@@ -7,6 +7,10 @@
 
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
 namespace reelport {
 namespace {
 
@@ -15,38 +19,68 @@ namespace {
 // limit under it).
 const test::RunSetup kSmall = {test::StandardOutput::Captured, 0, 256 << 10, REELPORT_SANITIZED ? 0 : 256u << 20};
 
-// The tape list the tool writes of the two databases with those limits, or its error when it fails.
-std::string tapesCsv(const Bytes& tapes, const Bytes& progs) {
+// The list `list` ("Tapes" or "Progs") the tool writes of the two databases
+// with those limits, or its error when it fails.
+std::string listCsv(const Bytes& tapes, const Bytes& progs, const std::string& list = "Tapes") {
     const test::TempDir dir;
     writeBytes(dir.file("CinecaseTapes.PDB"), tapes);
     writeBytes(dir.file("CinecaseProgs.PDB"), progs);
     const test::RunResult run = test::runReelport({dir.path()}, kSmall);
-    return run.status == kStatusSuccess ? test::readFile(dir.file("CinecaseTapes.CSV")) : run.err;
+    return run.status == kStatusSuccess ? test::readFile(dir.file("Cinecase" + list + ".CSV")) : run.err;
 }
 
-// The largest catalogue, about 20 MB, and a tape whose 8 MiB note of line
-// breaks doubles on the way out.
-TEST(ResourceBounds, LargeCataloguesRunOnASmallStack) {
-    PdbFile tapes, progs;
-    tapes.appInfo = categoryBlock({"Unfiled", "Films"});
-    for (std::uint32_t i = 0; i < 65535; ++i) {
-        tapes.records.push_back(record(tapeRecord({"Tape " + std::to_string(i), 10800, std::string(120, 'n')}), i + 1,
-                                       static_cast<std::uint8_t>(i % 2)));
-        // Titles of 17 lengths bring the numbers of some dates to the ends of the blocks the tool writes in.
-        const auto order = static_cast<std::uint16_t>(i);
-        progs.records.push_back(record(progRecord({65535 - i, order, kSeen, 3, 5400, palmDate(1999, 1, 2),
-                                                   "Title" + std::string(i % 17, 't'), "a note \"q\""}), 0x100000 + i));
+// The third field of each row of a programme list: its programme ID.
+std::vector<std::string> progIds(const std::string& csv) {
+    std::vector<std::string> ids;
+    std::istringstream lines(csv);
+    std::string line;
+    std::getline(lines, line);  // the column names
+    while (std::getline(lines, line) && line != "\r") {
+        const std::size_t first = line.find(',');
+        const std::size_t second = line.find(',', line.find('"', line.find('"', first) + 1));
+        ids.push_back(line.substr(second + 1, line.find(',', second + 1) - second - 1));
     }
-    EXPECT_TRUE(tapesCsv(buildPdb(tapes), buildPdb(progs)).starts_with("TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\r\n"));
-    // A note of 8 MiB that the tool writes in blocks of 64 KiB: "x", a quote and
-    // a line break come out as five bytes each, and since 65536 leaves 1 when
-    // divided by 5, each edge falls one place further into them: after the x,
-    // inside the doubled quote, after it and inside the CR LF.
+    return ids;
+}
+
+// The largest catalogue, about 20 MB, its programmes stored in no order of
+// theirs, many on one tape, some with equal keys; its tapes' IDs close
+// together, then spread over most of the 24 bits, stored out of their order.
+// The programme list comes out by tape ID, then order on the tape, then
+// place in the file.
+TEST(ResourceBounds, LargeCataloguesRunOnASmallStack) {
+    for (const std::uint32_t spread : {1u, 200u}) {
+        PdbFile tapes, progs;
+        tapes.appInfo = categoryBlock({"Unfiled", "Films"});
+        const auto tapeId = [&](std::uint32_t n) { return 1 + n % 65535 * spread; };
+        std::vector<std::pair<std::uint64_t, std::string>> expected;
+        for (std::uint32_t i = 0; i < 65535; ++i) {
+            tapes.records.push_back(record(tapeRecord({"Tape " + std::to_string(i), 10800, std::string(120, 'n')}),
+                                           tapeId(i * 7919), static_cast<std::uint8_t>(i % 2)));
+            // Titles of 17 lengths bring the numbers of some dates to the ends of the blocks the tool writes in.
+            const std::uint32_t tape = tapeId(i * 37 % 20011);
+            const auto order = static_cast<std::uint16_t>(i * 31 % 5 * 4099);
+            progs.records.push_back(record(progRecord({tape, order, kSeen, 3, 5400, palmDate(1999, 1, 2),
+                                                       "Title" + std::string(i % 17, 't'), "a note \"q\""}),
+                                           0x100000 + i));
+            expected.emplace_back(std::uint64_t{tape} << 32 | std::uint64_t{order} << 16 | i,
+                                  std::to_string(0x100000 + i));
+        }
+        std::sort(expected.begin(), expected.end());
+        std::vector<std::string> expectedIds;
+        for (const auto& [key, id] : expected) expectedIds.push_back(id);
+        EXPECT_TRUE(listCsv(buildPdb(tapes), buildPdb(progs)).starts_with("TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\r\n"));
+        EXPECT_TRUE(progIds(listCsv(buildPdb(tapes), buildPdb(progs), "Progs")) == expectedIds) << "spread " << spread;
+    }
+    // A note of 8 MiB that the tool writes in blocks (CsvWriter::kBlockSize): "x",
+    // a quote and a line break come out as five bytes each, and since a block
+    // is no multiple of 5, each edge falls at another place in them: after
+    // the x, inside the doubled quote, after it and inside the CR LF.
     std::string note, field;
     for (int i = 0; i < (8 << 20) / 3; ++i) note += "x\"\n", field += "x\"\"\r\n";
     PdbFile hugeNote;
     hugeNote.records.push_back(record(tapeRecord({"Huge", 60, note}), 1));
-    EXPECT_TRUE(tapesCsv(buildPdb(hugeNote), buildPdb({})) ==
+    EXPECT_TRUE(listCsv(buildPdb(hugeNote), buildPdb({})) ==
                 "TAPE_ID,LABEL,LENGTH,CATEGORY,NOTE\r\n1,\"Huge\",0:01,\"\",\"" + field + "\"\r\n\r\n");
 }
 

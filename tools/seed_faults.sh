@@ -165,7 +165,7 @@ faults=$(cat <<'EOF'
 - != bytes.size()) cannotWrite(path_, errno);
 + > bytes.size()) cannotWrite(path_, errno);
 @ src/csv/CsvWriter.cpp | CSV file cut short by a failure loses its last rows
-- sink_.write({buffer_.get(), used_});
+- sink_.write({buffer_, used_});
 +
 @ src/csv/CsvWriter.cpp | a text of 32 KiB or more loses its closing quote
 - put('"');
@@ -268,17 +268,17 @@ faults=$(cat <<'EOF'
 @ src/catalogue/ProgList.cpp | programmes sorted by the low 24 bits of their tape ID
 - std::uint64_t{ProgRecord::tapeIdOf(entry.data)} << 32
 + std::uint64_t{ProgRecord::tapeIdOf(entry.data) & 0xFFFFFF} << 32
-@ src/catalogue/ProgList.h | merge join passes over the matching tape (< made <=)
-- *tape >> 16 < tapeId
-+ *tape >> 16 <= tapeId
+@ src/catalogue/ProgList.cpp | the walk to a tape of wide-spread IDs passes over the matching tape (< made <=)
+- while (walked_ < tapes_.size() && (tapes_[walked_] >> 16) < tapeId) ++walked_;
++ while (walked_ < tapes_.size() && (tapes_[walked_] >> 16) <= tapeId) ++walked_;
 @ src/catalogue/ProgList.cpp | salvage: a tape of another kind or too short gives way to a later one of its ID
-- room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
-+ if (fitOf(entry, 0xA0, 20) == RecordFit::Whole) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
+- if (slot == 0) slot = static_cast<std::uint16_t>(i + 1);
++ if (slot == 0 && fitOf(entry, 0xA0, 20) == RecordFit::Whole) slot = static_cast<std::uint16_t>(i + 1);
 @ src/catalogue/ProgList.cpp | salvage: a tape whose record cannot be read gives way to a later one of its ID
-- room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
-+ if (!entry.skipped) room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
+- if (slot == 0) slot = static_cast<std::uint16_t>(i + 1);
++ if (slot == 0 && !entry.skipped) slot = static_cast<std::uint16_t>(i + 1);
 @ src/catalogue/ProgList.h | salvage: a tape whose record cannot be read is not reported missing
-- tapeFound = listed && !tapesDb.skipped(*tape & ProgOrder::kFileIndexMask);
+- tapeFound = listed && !tapesDb.skipped(tape);
 + tapeFound = listed;
 @ src/catalogue/ProgList.cpp | the slot of a label shorter than 16 bytes not filled up with NUL
 - std::fill(std::copy(label.begin(), label.end(), slot), slot + kSlot, '\0');
@@ -305,9 +305,9 @@ faults=$(cat <<'EOF'
 - throw Failure(FailureKind::Damaged, std::move(text), {}, 0, condition);
 + throw Failure(FailureKind::Damaged, std::move(text));
 @ src/cli/main.cpp | usage ends with status 0
-- console.write(kUsage);
--         status = kStatusRefused;
-+ console.write(kUsage);
+- output.write(kUsage);
+-         ending.status = kStatusRefused;
++ output.write(kUsage);
 @ src/cli/CommandLine.cpp | an empty directory after the options taken for a directory
 - if (argument == arguments.end() || argument->empty())
 + if (argument == arguments.end())
@@ -321,8 +321,8 @@ faults=$(cat <<'EOF'
 - commandLine.options.encoding = CsvEncoding::Utf8;
 +
 @ src/run/Conversion.cpp | the CSV files written in the handheld's bytes whatever the option
-- CsvWriter out(*sink, encoding);
-+ CsvWriter out(*sink);
+- CsvWriter out(*sink, encoding, buffer);
++ CsvWriter out(*sink, CsvEncoding::Palm, buffer);
 @ src/catalogue/PalmLatin.h | the diamond and the heart swapped
 - 0x2666, 0x017D, 0x2665
 + 0x2665, 0x017D, 0x2666
@@ -369,7 +369,7 @@ faults=$(cat <<'EOF'
 - return !tapes.damage.empty() || !progs.damage.empty();
 + return !progs.damage.empty();
 @ src/cli/main.cpp | a failed write to standard output not reported
-- if (console.error() != 0) {
+- if (output.error() != 0) {
 + if (false) {
 @ src/cli/main.cpp | a reader of standard output that has gone ends the run by SIGPIPE
 - std::signal(SIGPIPE, SIG_IGN);
@@ -396,11 +396,29 @@ faults=$(cat <<'EOF'
 - if (errorNumber == 0) errorNumber = EIO;
 +
 @ src/cli/main.cpp | a failed standard output reported in place of the failure that ended the run
-- if (outcome.failure) return outcome.status();
+- if (ending.outcome->failure) return ending;
 +
 @ src/catalogue/RecordFit.h | a record too short for its fixed fields taken for a row
 - if (fit == RecordFit::Whole) return true;
 + if (fit != RecordFit::OtherKind) return true;
+@ src/catalogue/ProgList.cpp | the look-up table gives a tape ID its last record, not its first
+- if (slot == 0) slot = static_cast<std::uint16_t>(i + 1);
++ slot = static_cast<std::uint16_t>(i + 1);
+@ src/catalogue/ProgList.cpp | the look-up table finds the tape of the next ID
+- return at < slots_.size() && slots_[at] != 0 ? slots_[at] - std::size_t{1} : kNoTape;
++ return at + 1 < slots_.size() && slots_[at + 1] != 0 ? slots_[at + 1] - std::size_t{1} : kNoTape;
+@ src/catalogue/ProgList.cpp | the look-up table misses the tape of the highest ID
+- const std::size_t span = lowest <= highest ? std::size_t{highest - lowest} + 1 : 0;
++ const std::size_t span = lowest <= highest ? std::size_t{highest - lowest} : 0;
+@ src/catalogue/ProgList.cpp | a long programme list sorted by its lowest digit only
+-         std::swap(from, to);
+-     }
++         std::swap(from, to);
++         break;
++     }
+@ src/catalogue/ProgList.cpp | the labels copied one record off
+- const std::string_view label = TapeRecord::labelOf(tapesDb.entry(i).data);
++ const std::string_view label = TapeRecord::labelOf(tapesDb.entry(i + 1 < tapesDb.recordCount() ? i + 1 : i).data);
 EOF
 )
 

@@ -17,16 +17,24 @@ using Keys = std::span<std::uint64_t>;
 // keys share take no pass, so the usual IDs of three bytes take three passes
 // and a tape list two. Linear, whatever the order of the records, where a
 // comparison sort of keys in random order takes four times as long.
-// `scratch` lends room for the passes: kSortRoom more than the keys.
+// Fewer keys than kRadixFrom are sorted whole by comparison: as every key
+// holds its own place in the file, that is the same order, and it spares a
+// small catalogue the counts' 128 KiB, fresh memory whose first touch costs
+// more than the sort. `scratch` lends room for the passes: sortRoom(keys).
 constexpr unsigned kSortedBits = 16;
 constexpr unsigned kDigitBits = 12;
 constexpr unsigned kDigits = (64 - kSortedBits) / kDigitBits;
 constexpr std::uint64_t kDigitMask = (std::uint64_t{1} << kDigitBits) - 1;
-constexpr std::size_t kSortRoom = kDigits * (kDigitMask + 1);
+constexpr std::size_t kCountWords = kDigits * (kDigitMask + 1);
+constexpr std::size_t kRadixFrom = 2048;
+constexpr std::size_t sortRoom(std::size_t keys) { return keys < kRadixFrom ? 0 : keys + kCountWords; }
 void sortKeys(Keys keys, Keys scratch) {
-    if (keys.empty()) return;
+    if (keys.size() < kRadixFrom) {
+        std::sort(keys.begin(), keys.end());
+        return;
+    }
     // How many keys hold each value of each digit, then where the next of them goes.
-    const Keys counts = scratch.last(kSortRoom);
+    const Keys counts = scratch.last(kCountWords);
     std::fill(counts.begin(), counts.end(), 0);
     const auto count = [&](unsigned digit, std::uint64_t key) -> std::uint64_t& {
         return counts[digit * (kDigitMask + 1) + (key >> (kSortedBits + kDigitBits * digit) & kDigitMask)];
@@ -71,19 +79,26 @@ Keys sortedProgs(const PalmDB& progsDb, DamageReport& damage, Keys room, Keys sc
 // that salvage gives each intact programme the label a default run gives it.
 // (A default run never gets here with a tape too short for its label: the
 // tape list has ended it.) The keys are put in `room`, one for each record.
-//
-// Their labels are copied on the way into `labels`, a slot for each record,
-// filled up with NUL behind a shorter one (whose record ends before 16 bytes
-// of label): the programme rows then take a tape's label from a table of
-// 1 MiB, which the processor's caches hold, not from the tape record, which
-// in a catalogue kept in any order lies anywhere in the file.
-Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch, std::span<char> labels) {
-    constexpr std::size_t kSlot = ProgOrder::kLabelSlot;
-    std::size_t count = 0;
+Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch) {
     for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
-        const RecordEntry entry = tapesDb.entry(i);
-        room[count++] = std::uint64_t{entry.uniqueId} << 16 | i;
-        const std::string_view label = TapeRecord::labelOf(entry.data);
+        room[i] = std::uint64_t{tapesDb.entry(i).uniqueId} << 16 | i;
+    }
+    const Keys tapes = room.first(tapesDb.recordCount());
+    // A handheld hands out rising IDs, so the list is often in order already.
+    if (!std::is_sorted(tapes.begin(), tapes.end())) sortKeys(tapes, scratch);
+    return tapes;
+}
+
+// The labels of the tape records are copied into `labels`, a slot for each
+// record, filled up with NUL behind a shorter one (whose record ends before
+// 16 bytes of label): the programme rows then take a tape's label from a
+// table of 1 MiB at most, which the processor's caches hold, not from the
+// tape record, which in a catalogue kept in any order lies anywhere in the
+// file.
+void copyLabels(const PalmDB& tapesDb, std::span<char> labels) {
+    constexpr std::size_t kSlot = ProgOrder::kLabelSlot;
+    for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
+        const std::string_view label = TapeRecord::labelOf(tapesDb.entry(i).data);
         char* const slot = &labels[i * kSlot];
         if (label.size() == kSlot) {
             std::memcpy(slot, label.data(), kSlot);
@@ -91,33 +106,105 @@ Keys tapesByUniqueId(const PalmDB& tapesDb, Keys room, Keys scratch, std::span<c
             std::fill(std::copy(label.begin(), label.end(), slot), slot + kSlot, '\0');
         }
     }
-    const Keys tapes = room.first(count);
-    // A handheld hands out rising IDs, so the list is often in order already.
-    if (!std::is_sorted(tapes.begin(), tapes.end())) sortKeys(tapes, scratch);
-    return tapes;
 }
 
-// The labels first, in words of the block, then the keys of both lists and
-// room to sort them in: for the largest catalogue one huge page
-// (base/LargeBlocks.h), not four.
 constexpr std::size_t kLabelWords = ProgOrder::kLabelSlot / sizeof(std::uint64_t);
-std::size_t blockWords(const PalmDB& progsDb, const PalmDB& tapesDb) {
-    const std::size_t progCount = progsDb.recordCount();
-    const std::size_t tapeCount = tapesDb.recordCount();
-    return kLabelWords * tapeCount + progCount + tapeCount + std::max(progCount, tapeCount) + kSortRoom;
+constexpr std::size_t kSlotsPerWord = sizeof(std::uint64_t) / sizeof(std::uint16_t);
+
+// The lowest and highest unique ID of the tape records; {1, 0} when there are none.
+std::pair<std::uint32_t, std::uint32_t> uniqueIdRange(const PalmDB& tapesDb) {
+    std::uint32_t lowest = UINT32_MAX;
+    std::uint32_t highest = 0;
+    for (std::size_t i = 0; i < tapesDb.recordCount(); ++i) {
+        const std::uint32_t id = tapesDb.entry(i).uniqueId;
+        lowest = std::min(lowest, id);
+        highest = std::max(highest, id);
+    }
+    return lowest <= highest ? std::pair{lowest, highest} : std::pair<std::uint32_t, std::uint32_t>{1, 0};
 }
 
 }  // namespace
 
+// How the block is laid out. With a look-up table: the programmes' keys, the
+// table, then room to sort the keys in, which afterwards holds the labels.
+// Without: the labels, the keys of both lists and room to sort them in.
+struct ProgOrder::Layout {
+    std::uint32_t lowestId = 0;
+    std::size_t slots = 0;
+    std::size_t slotWords = 0;
+    std::size_t words = 0;
+
+    Layout(std::size_t progCount, const PalmDB& tapesDb) {
+        const std::size_t tapeCount = tapesDb.recordCount();
+        const auto [lowest, highest] = uniqueIdRange(tapesDb);
+        // A table where the IDs lie close enough: up to four slots for each
+        // tape (and 4096 for a small catalogue). The largest catalogue then
+        // keeps its keys, its table and its labels in one huge page of 2 MiB
+        // (base/LargeBlocks.h).
+        const std::size_t span = lowest <= highest ? std::size_t{highest - lowest} + 1 : 0;
+        if (span != 0 && span <= 4 * std::max<std::size_t>(tapeCount, 1024)) {
+            lowestId = lowest;
+            slots = span;
+            slotWords = (span + kSlotsPerWord - 1) / kSlotsPerWord;
+            words = progCount + slotWords + std::max(sortRoom(progCount), kLabelWords * tapeCount);
+        } else {
+            words = kLabelWords * tapeCount + progCount + tapeCount + sortRoom(std::max(progCount, tapeCount));
+        }
+    }
+};
+
 ProgOrder::ProgOrder(const PalmDB& progsDb, const PalmDB& tapesDb, DamageReport& damage)
-    : buffer_(blockWords(progsDb, tapesDb)) {
+    : ProgOrder(progsDb, tapesDb, damage, Layout(progsDb.recordCount(), tapesDb)) {}
+
+ProgOrder::ProgOrder(const PalmDB& progsDb, const PalmDB& tapesDb, DamageReport& damage, const Layout& layout)
+    : buffer_(layout.words) {
     const std::size_t progCount = progsDb.recordCount();
     const std::size_t tapeCount = tapesDb.recordCount();
-    labels_ = {reinterpret_cast<char*>(buffer_.span().data()), kLabelSlot * tapeCount};
-    const Keys block = buffer_.span().subspan(kLabelWords * tapeCount);
-    const Keys scratch = block.subspan(progCount + tapeCount);
-    progs_ = sortedProgs(progsDb, damage, block.first(progCount), scratch);
-    tapes_ = tapesByUniqueId(tapesDb, block.subspan(progCount, tapeCount), scratch, labels_);
+    const Keys block = buffer_.span();
+    if (layout.slots != 0) {
+        const Keys room = block.subspan(progCount + layout.slotWords);
+        progs_ = sortedProgs(progsDb, damage, block.first(progCount), room);
+        labels_ = {reinterpret_cast<char*>(room.data()), kLabelSlot * tapeCount};
+        copyLabels(tapesDb, labels_);
+        lowestId_ = layout.lowestId;
+        slots_ = {reinterpret_cast<std::uint16_t*>(block.subspan(progCount).data()), layout.slots};
+        std::fill(slots_.begin(), slots_.end(), std::uint16_t{0});
+        // The first record listed with an ID holds its slot. (A database
+        // holds at most 65535 records, so its place plus one fits.)
+        for (std::size_t i = 0; i < tapeCount; ++i) {
+            const RecordEntry entry = tapesDb.entry(i);
+            std::uint16_t& slot = slots_[entry.uniqueId - lowestId_];
+            if (slot == 0) slot = static_cast<std::uint16_t>(i + 1);
+        }
+    } else {
+        labels_ = {reinterpret_cast<char*>(block.data()), kLabelSlot * tapeCount};
+        const Keys keys = block.subspan(kLabelWords * tapeCount);
+        const Keys scratch = keys.subspan(progCount + tapeCount);
+        progs_ = sortedProgs(progsDb, damage, keys.first(progCount), scratch);
+        tapes_ = tapesByUniqueId(tapesDb, keys.subspan(progCount, tapeCount), scratch);
+        copyLabels(tapesDb, labels_);
+    }
+}
+
+std::size_t ProgOrder::findTape(std::uint32_t tapeId, std::size_t row) {
+    if (!slots_.empty()) {
+        const auto placeOf = [this](std::uint32_t id) -> std::size_t {
+            const std::size_t at = id - lowestId_;
+            return at < slots_.size() && slots_[at] != 0 ? slots_[at] - std::size_t{1} : kNoTape;
+        };
+        if (row + detail::kAhead < progs_.size()) {
+            const std::size_t ahead = placeOf(static_cast<std::uint32_t>(progs_[row + detail::kAhead] >> 32));
+            if (ahead != kNoTape) detail::prefetch(&labels_[ahead * kLabelSlot]);
+        }
+        return placeOf(tapeId);
+    }
+    // Both lists rise in tape ID: walk the tapes' keys forward to this one.
+    while (walked_ < tapes_.size() && (tapes_[walked_] >> 16) < tapeId) ++walked_;
+    if (walked_ + detail::kAhead < tapes_.size()) {
+        detail::prefetch(&labels_[(tapes_[walked_ + detail::kAhead] & kFileIndexMask) * kLabelSlot]);
+    }
+    return walked_ < tapes_.size() && (tapes_[walked_] >> 16) == tapeId ? tapes_[walked_] & kFileIndexMask
+                                                                         : kNoTape;
 }
 
 }  // namespace reelport

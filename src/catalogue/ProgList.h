@@ -19,8 +19,8 @@
 namespace reelport {
 
 // The order of the programme list and what it needs of the tape database,
-// worked out before the first row: the programmes' sort keys, sorted, and
-// every record of the tape database by unique ID, with its label.
+// worked out before the first row: the programmes' sort keys, sorted, every
+// record of the tape database by unique ID, and their labels.
 class ProgOrder {
 public:
     // Keys are packed into one u64 each, so the sorts compare plain
@@ -29,6 +29,7 @@ public:
     static constexpr std::uint64_t kFileIndexMask = 0xFFFF;
     // Each tape's label in a slot of 16 bytes, NUL-padded when shorter.
     static constexpr std::size_t kLabelSlot = TapeRecord::kLabelSize;
+    static constexpr std::size_t kNoTape = SIZE_MAX;
 
     // Programme records too short for their fixed fields end the run with a
     // fatal check, unless `damage` is salvaging: then they are skipped and
@@ -38,18 +39,30 @@ public:
     // A programme's key: its tape ID (bits 63-32), its order on the tape
     // (bits 31-16), its place in the file (bits 15-0); in that order.
     std::span<const std::uint64_t> progs() const { return progs_; }
-    // A tape record's key: its unique ID (bits 39-16), its place in the file
-    // (bits 15-0); in that order.
-    std::span<const std::uint64_t> tapes() const { return tapes_; }
+    // The place in the file of the first record of the tape database listed
+    // with unique ID `tapeId`, or kNoTape; asked in rising tape ID, for the
+    // programme at `row`. Asks for the label of a tape a few rows ahead.
+    std::size_t findTape(std::uint32_t tapeId, std::size_t row);
     // The label slot of the tape record at `index` in the file.
     std::string_view label(std::size_t index) const { return {&labels_[index * kLabelSlot], kLabelSlot}; }
-    const char* labelAddress(std::size_t index) const { return &labels_[index * kLabelSlot]; }
 
 private:
+    struct Layout;
+    ProgOrder(const PalmDB& progsDb, const PalmDB& tapesDb, DamageReport& damage, const Layout& layout);
+
     LargeBuffer<std::uint64_t> buffer_;
     std::span<char> labels_;
     std::span<std::uint64_t> progs_;
+    // A handheld hands out unique IDs one after another, so the tapes' IDs
+    // lie close together: a table with a slot for each ID from the lowest
+    // to the highest, holding the place in the file plus one of the first
+    // record listed with it (0: none), finds a tape in one look-up. Where
+    // the IDs spread wider, the tapes' keys, unique ID (bits 39-16) and
+    // place in the file, are sorted and walked forward.
+    std::uint32_t lowestId_ = 0;
+    std::span<std::uint16_t> slots_;
     std::span<std::uint64_t> tapes_;
+    std::size_t walked_ = 0;
 };
 
 namespace detail {
@@ -97,12 +110,9 @@ inline constexpr std::size_t kAhead = 16;
 template <RowWriter<ProgRow> Rows>
 int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, Rows& rows, DamageReport& damage) {
     rows.begin(kProgColumns, progsDb.appInfo());
-    const ProgOrder order(progsDb, tapesDb, damage);
+    // The programmes are in rising tape ID: a run of them on one tape shares its look-up.
+    ProgOrder order(progsDb, tapesDb, damage);
     const auto progs = order.progs();
-    const auto tapes = order.tapes();
-    // Both lists are in rising tape ID: one walk through the tapes finds them
-    // all, and a run of programmes on one tape shares its look-up.
-    auto tape = tapes.begin();
     std::optional<std::uint32_t> currentTape;
     bool tapeFound = false;
     std::string_view label;
@@ -113,21 +123,15 @@ int writeProgList(const PalmDB& progsDb, const PalmDB& tapesDb, Rows& rows, Dama
         const auto tapeId = static_cast<std::uint32_t>(key >> 32);
         const RecordEntry prog = progsDb.entry(index);
         if (currentTape != tapeId) {
-            // Each tape passed asks for the label of one further ahead.
-            while (tape != tapes.end() && *tape >> 16 < tapeId) {
-                if (tapes.end() - tape > static_cast<std::ptrdiff_t>(detail::kAhead)) {
-                    detail::prefetch(order.labelAddress(tape[detail::kAhead] & ProgOrder::kFileIndexMask));
-                }
-                ++tape;
-            }
             currentTape = tapeId;
+            const std::size_t tape = order.findTape(tapeId, row);
             // A tape whose record could not be read at all (salvage only) is
             // missing: no later record of the same ID stands in for it.
-            const bool listed = tape != tapes.end() && *tape >> 16 == tapeId;
-            tapeFound = listed && !tapesDb.skipped(*tape & ProgOrder::kFileIndexMask);
+            const bool listed = tape != ProgOrder::kNoTape;
+            tapeFound = listed && !tapesDb.skipped(tape);
             if (!tapeFound && !damage.salvaging()) fatalCheck("no matching tape for record");
             // Its label: that of the record listed, none when it could not be read.
-            label = listed ? order.label(*tape & ProgOrder::kFileIndexMask) : std::string_view();
+            label = listed ? order.label(tape) : std::string_view();
         }
         if (!tapeFound) {
             damage.alterRecord(index, prog.uniqueId, "its tape {} is missing: written with an empty tape label", tapeId);
