@@ -26,10 +26,27 @@ void find(void* library, const char* name, Function& function, std::string& miss
     }
 }
 
+// The loaded library, unloaded when the program ends (after every workbook
+// is closed), so that the loader's own records of it are freed as well.
+class LoadedLibrary {
+public:
+    LoadedLibrary() : handle_(dlopen(kSoname, RTLD_NOW | RTLD_LOCAL)) {}
+    ~LoadedLibrary() {
+        if (handle_ != nullptr) dlclose(handle_);
+    }
+    LoadedLibrary(const LoadedLibrary&) = delete;
+    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
+    void* handle() const { return handle_; }
+
+private:
+    void* handle_;
+};
+
 XlsxLibrary load(std::string& problem) {
     XlsxLibrary library{};
-    // Loaded once, for the rest of the run; never unloaded.
-    void* handle = dlopen(kSoname, RTLD_NOW | RTLD_LOCAL);
+    // Loaded once, for the rest of the run.
+    static const LoadedLibrary loaded;
+    void* handle = loaded.handle();
     if (handle == nullptr) {
         const char* error = dlerror();
         problem = error != nullptr ? error : kSoname;
