@@ -7,12 +7,12 @@ BUILD/bench-data/SHAPE. The tool then converts it RUNS times, each run a whole
 process, and in turn with every run of the tool the baseline moves the same
 bytes in the smallest process that can, bench/copy_baseline (plain C on the C
 library alone): it reads the two databases as cat does, then copies the two
-CSV files the tool wrote into a fresh file in 64 KiB writes. Both are started
+CSV files the tool wrote into a fresh file in 256 KiB writes. Both are started
 the same way (the same spawn path, the same CPU with --cpu) and start from the
 same state: the input in the page cache and none of their output files
 present. Timed alongside and printed for information: the same copy in C++,
-bench/copy_baseline_cxx, linked as the tool is (libstdc++ loaded at its
-start), the baseline of earlier rounds; and two `cat` processes (the
+bench/copy_baseline_cxx, linked as the tool is (the C++ runtime linked in),
+the baseline of earlier rounds; and two `cat` processes (the
 databases to /dev/null, then the CSV files into a fresh file).
 
 Printed per shape, in three tables: the median wall time of the tool
@@ -321,7 +321,7 @@ def main():
     print_table(f"The tool against the {baseline} (wall time; CPU time: user + system)", headings, rows)
 
     # The other baselines' difference from the first is what their way of
-    # moving the bytes costs: for the C++ copy, loading the C++ runtime.
+    # moving the bytes costs: for the C++ copy, starting the C++ runtime.
     headings = ["shape", "tool", baseline]
     for name in informative:
         headings += [name, "ratio", "extra"]
