@@ -125,7 +125,8 @@ def run_timed(command, cpu, output=None):
     elapsed = time.perf_counter() - start
     process.returncode = os.waitstatus_to_exitcode(status)
     if process.returncode != 0:
-        sys.exit(f"{' '.join(command)} ended with status {process.returncode}")
+        print(f"{' '.join(command)} ended with status {process.returncode}", file=sys.stderr)
+        sys.exit(2)
     return elapsed, usage.ru_utime + usage.ru_stime
 
 

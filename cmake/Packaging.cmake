@@ -178,7 +178,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  # Finds the libc6 and libstdc++6 versions the program needs; libxlsxwriter,
+  # Finds the libc6 version the program needs (the C++ runtime is linked in); libxlsxwriter,
   # loaded only when a workbook is written, is named here.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "libxlsxwriter4 (>= 1.1.4)")
