@@ -10048,8 +10048,8 @@ worksheet_set_h_pagebreaks(lxw_worksheet *self, lxw_row_t hbreaks[])
     while (hbreaks[count])
         count++;
 
-    /* The Excel 2007 specification says that the maximum number of page
-     * breaks is 1026. However, in practice it is actually 1023. */
+    /* The Excel 2007 file format documents a maximum of 1026 page
+     * breaks. However, in practice it is actually 1023. */
     if (count > LXW_BREAKS_MAX)
         count = LXW_BREAKS_MAX;
 
@@ -10075,8 +10075,8 @@ worksheet_set_v_pagebreaks(lxw_worksheet *self, lxw_col_t vbreaks[])
     while (vbreaks[count])
         count++;
 
-    /* The Excel 2007 specification says that the maximum number of page
-     * breaks is 1026. However, in practice it is actually 1023. */
+    /* The Excel 2007 file format documents a maximum of 1026 page
+     * breaks. However, in practice it is actually 1023. */
     if (count > LXW_BREAKS_MAX)
         count = LXW_BREAKS_MAX;
 

@@ -65,8 +65,8 @@
 #define LXW_IMAGE_BUFFER_SIZE       1024
 #define LXW_HEADER_FOOTER_OBJS_MAX  6   /* Header/footer image objs. */
 
-/* The Excel 2007 specification says that the maximum number of page
- * breaks is 1026. However, in practice it is actually 1023. */
+/* The Excel 2007 file format documents a maximum of 1026 page
+ * breaks. However, in practice it is actually 1023. */
 #define LXW_BREAKS_MAX        1023
 
 /** Default Excel column width in character units. */
