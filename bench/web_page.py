@@ -11,8 +11,8 @@ prints for each the median time from pressing Convert to the result shown
 whole (verdict, downloads and preview), timed inside the page, and the
 longest task on the page's main thread meanwhile. --screenshot saves the
 page at 720 pixels wide after converting the sample (docs/web-page.png); run
-pngquant on it to keep it small. The browser is started as
-tests/web/browser_test.py starts it (see docs/web.md).
+pngquant on it to keep it small. The browser is driven
+as the browser test drives it (support/browser.py, docs/web.md).
 """
 import base64
 import os
@@ -20,8 +20,8 @@ import statistics
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "web"))
-from browser_test import DATABASES, WATCHED_CONVERSION, chromium, choose, convert, serve  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from browser import DATABASES, WATCHED_CONVERSION, chromium, choose, convert, serve  # noqa: E402
 from selenium.webdriver.common.by import By  # noqa: E402
 
 OUTPUTS = {"palm": "two CSV files (Windows-1252)", "workbook": "the workbook"}

@@ -2,6 +2,7 @@
 #include "Seeds.h"
 
 #include "CatalogueInput.h"
+#include "CornerCatalogue.h"
 #include "SampleCatalogue.h"
 
 #include <cstdint>
@@ -48,6 +49,7 @@ std::vector<Seed> validSeeds() {
     out.push_back({"valid-sample", joinInput(sampleTapesDatabase(), sampleProgsDatabase()), ""});
     out.push_back(valid("valid-empty", PdbFile{}, PdbFile{}));
     out.push_back(valid("valid-small", smallTapes(), smallProgs()));
+    out.push_back(valid("valid-corners", cornerTapes(), cornerProgs()));  // the end-to-end tests' catalogue
 
     // Blocks of every kind, empty records, records of other kinds, a label of
     // 16 bytes without NUL, a tape without note, duplicate tape IDs, every

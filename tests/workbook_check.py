@@ -1,15 +1,15 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""Reads DIR/Cinecase.xlsx with openpyxl, a reader we did not write, and
-holds it to the UTF-8 CSV files of the same catalogue in DIR: the sheets
-Tapes and Programmes, the header rows bold and frozen under an autofilter,
-and every cell typed as the column says and holding its CSV field's value.
-Texts are read as Excel reads them: openpyxl hands over a cell's text as
-stored, and its own unescape() turns the format's "_xHHHH_" escapes back
-into characters. Prints each difference; status 1 when there is one.
+"""Holds DIR/Cinecase.xlsx to the UTF-8 CSV files beside it.
 
     workbook_check.py DIR
 """
+# Reads the workbook with openpyxl, a reader we did not write: the sheets
+# Tapes and Programmes, the header rows bold and frozen under an autofilter,
+# and every cell typed as the column says and holding its CSV field's value.
+# Texts are read as Excel reads them: openpyxl hands over a cell's text as
+# stored, and its own unescape() turns the format's "_xHHHH_" escapes back
+# into characters. Prints each difference; status 1 when there is one.
 import csv
 import datetime
 import sys

@@ -1,43 +1,37 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: MIT
-"""The web page end to end in headless Chromium.
-
-Serves the built page (build-web/reelport-web) from 127.0.0.1 and converts a
-table of catalogues with it, pressing Convert with the keyboard: the sample
-in each output, a JPEG under a database's name, a cut programme database and
-then its salvage. Each time the messages and every file downloaded must be
-what the native tool prints and writes for the same files, and the verdict
-must say what the table says. On the way: which databases the page shows as
-found, a result removed as soon as the files or an option change, the
-preview of the sample against Python's own CSV reader, and no long task on
-the page's main thread while the largest catalogue converts (made with
-MAKE_CATALOGUE of a native build; without it that check is skipped). Then
-that nothing was requested after the page loaded, nothing was stored and the
-console shows no error, and that the page opened as a local file converts.
+"""The web page end to end in headless Chromium, against the native tool.
 
     browser_test.py PAGE_DIR NATIVE_REELPORT SAMPLE_DIR [MAKE_CATALOGUE]
-
-bench/web_page.py times the page and takes its screenshot with the same browser.
 """
+# Serves the built page (build-web/reelport-web) from 127.0.0.1 and converts a
+# table of catalogues with it, pressing Convert with the keyboard: the sample
+# in each output, a JPEG under a database's name, a cut programme database and
+# then its salvage. Each time the messages and every file downloaded must be
+# what the native tool prints and writes for the same files, and the verdict
+# must say what the table says. On the way: which databases the page shows as
+# found, a result removed as soon as the files or an option change, the
+# preview of the sample against Python's own CSV reader, and no long task on
+# the page's main thread while the largest catalogue converts (made with
+# MAKE_CATALOGUE of a native build; without it that check is skipped). Then
+# that nothing was requested after the page loaded, nothing was stored and the
+# console shows no error, and that the page opened as a local file converts.
+# The browser is driven through support/browser.py, which bench/web_page.py
+# shares to time the page and take its screenshot.
 import csv
-import functools
-import http.server
 import io
 import os
 import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common.by import By
-from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import WebDriverWait
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "support"))
+from browser import DATABASES, PAGE_STATE, WATCHED_CONVERSION, chromium, choose, convert, result, serve  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
 
-DATABASES = ["CinecaseTapes.PDB", "CinecaseProgs.PDB"]
 OUTPUTS = {"workbook": ["--xlsx"], "utf8": ["--utf8"], "palm": []}
 WRITTEN = ["CinecaseTapes.CSV", "CinecaseProgs.CSV", "Cinecase.xlsx"]
 LONG_TASK_MS = 100
@@ -45,15 +39,6 @@ LONG_TASK_MS = 100
 # The start of a JPEG photo, its markers and JFIF header where a Palm database
 # has its name, then bytes of every value.
 JPEG = b"\xff\xd8\xff\xe0\x00\x10JFIF\x00\x01\x01\x00\x00\x48\x00\x48\x00\x00" + bytes(range(256)) * 8 + b"\xff\xd9"
-
-# What the page reads back after a conversion.
-PAGE_STATE = """
-    const e = (id) => document.getElementById(id);
-    return {verdict: e('verdict').textContent, messages: e('messages').textContent,
-            links: Array.from(document.querySelectorAll('#downloads a'), (a) => a.download),
-            salvage: !e('salvage-again').hidden, shown: !e('result').hidden, focused: document.activeElement.id,
-            preview: e('preview').hidden ? null : Array.from(document.querySelectorAll('#preview table'), (table) =>
-              [table.caption.textContent, Array.from(table.rows, (row) => Array.from(row.cells, (c) => c.textContent))])};"""
 
 
 def native_run(reelport, files, scratch, *options):
@@ -67,50 +52,6 @@ def native_run(reelport, files, scratch, *options):
     written = {name: open(os.path.join(directory, name), "rb").read()
                for name in WRITTEN if os.path.exists(os.path.join(directory, name))}
     return run.returncode, messages, written
-
-
-def serve(directory):
-    """A static server on 127.0.0.1 that keeps the path of every request."""
-    requests = []
-
-    class Handler(http.server.SimpleHTTPRequestHandler):
-        def log_message(self, *args):
-            requests.append(self.path)
-
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(Handler, directory=directory))
-    threading.Thread(target=server.serve_forever, daemon=True).start()
-    return server, requests
-
-
-def chromium(profile, downloads):
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    # Root needs --no-sandbox; the rest keep Chromium from reaching out to the network.
-    for flag in ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 "--user-data-dir=" + profile, "--window-size=1000,1400"]:
-        options.add_argument(flag)
-    options.add_experimental_option("prefs", {"download.default_directory": downloads,
-                                              "download.prompt_for_download": False})
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    driver.execute_cdp_cmd("Page.setDownloadBehavior", {"behavior": "allow", "downloadPath": downloads})
-    return driver
-
-
-def choose(driver, paths):
-    driver.find_element(By.ID, "files").send_keys("\n".join(paths))
-
-
-def convert(driver):
-    """Presses Convert and waits for the result; returns what the page shows."""
-    driver.find_element(By.ID, "convert").send_keys(Keys.ENTER)
-    return result(driver)
-
-
-def result(driver, timeout=30):
-    """Waits for a result to be shown whole (its preview comes last); returns what the page shows."""
-    WebDriverWait(driver, timeout).until(lambda d: d.find_element(By.ID, "result").get_attribute("aria-busy") == "false")
-    return driver.execute_script(PAGE_STATE)
 
 
 def downloaded(driver, downloads, name):
@@ -160,29 +101,6 @@ def expected_preview(csv_text):
 def check_found(driver, expected, what):
     shown = [driver.find_element(By.ID, which).text for which in ("found-tapes", "found-progs")]
     check(all(part in text for text, part in zip(shown, expected)), f"{what}: shown {shown}, expected {expected}")
-
-
-# Presses Convert and, once the result is whole, answers what the page showed
-# while converting, the time it took (bench/web_page.py) and every long task
-# on the main thread meanwhile. One script from start to end: WebDriver's
-# own calls run on the main thread too.
-WATCHED_CONVERSION = """
-    const done = arguments[arguments.length - 1];
-    const e = (id) => document.getElementById(id);
-    const tasks = [];
-    new PerformanceObserver((list) => tasks.push(...list.getEntries())).observe({type: 'longtask'});
-    setTimeout(() => {
-      const start = performance.now();
-      e('convert').click();
-      const busy = [e('convert').disabled, e('busy').textContent];
-      new MutationObserver((changes, observer) => {
-        if (e('result').getAttribute('aria-busy') !== 'false') return;
-        observer.disconnect();
-        const time = performance.now() - start;
-        setTimeout(() => done({busy, time, verdict: e('verdict').textContent,
-                               tasks: tasks.filter((task) => task.startTime >= start).map((task) => task.duration)}), 500);
-      }).observe(e('result'), {attributes: true});
-    }, 100);"""
 
 
 def convert_largest(driver, make_catalogue, scratch):
