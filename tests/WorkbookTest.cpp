@@ -16,9 +16,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Texts a spreadsheet would take for something else, the format's own
-// escape written literally, the rating whose character is byte 0, and dates
-// that are no day of the calendar.
-const PdbFile kOddTapes{.records = {record(tapeRecord({"_x0041_", 60, "a _x0041_ b _x00zz_ _x1234_x5678_\r\n\x01"}), 1)}};
+// escape written literally (in a category name too), the rating whose
+// character is byte 0, and dates that are no day of the calendar.
+const PdbFile kOddTapes{.appInfo = categoryBlock({"Unfiled", "_x0041_"}),
+                        .records = {record(tapeRecord({"_x0041_", 60, "a _x0041_ b _x00zz_ _x1234_x5678_\r\n\x01"}), 1, 1)}};
 const PdbFile kOddProgs{.records = {record(progRecord({1, 1, kSeen, 208, 60, palmDate(2000, 2, 29), "=1+2", "007"}), 3),
                                     record(progRecord({1, 2, 0, 10, 60, palmDate(2001, 2, 29), "007", " lead"}), 4),
                                     record(progRecord({1, 3, 0, 9, 60, 13 << 5 | 1, "\x85", ""}), 5)}};

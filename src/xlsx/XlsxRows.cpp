@@ -104,7 +104,6 @@ void XlsxRows::begin(std::span<const std::string_view> columns, std::span<const 
     for (unsigned index = 0; index < categories_.size(); ++index) {
         categories_[index].clear();
         appendUtf8(categories_[index], categoryName(appInfo, index));
-        escapeEscapes(categories_[index]);
     }
 }
 

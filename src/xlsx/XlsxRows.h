@@ -51,7 +51,7 @@ private:
     std::string place_;
     std::vector<std::string>& notices_;
     std::span<const std::string_view> columns_;
-    std::array<std::string, 16> categories_;  // each name in UTF-8, escaped as a cell holds it
+    std::array<std::string, 16> categories_;  // each name in UTF-8, escaped when a cell is written, as every text
     std::uint32_t row_ = 0;                   // the current row; 0 is the header
     std::string scratch_;                     // a text in UTF-8, its memory reused
 };
