@@ -24,9 +24,9 @@ WindowOffer windowOffer(const Outcome& outcome, const RunOptions& options, const
 std::string_view promptOf(WindowOffer offer) {
     switch (offer) {
     case WindowOffer::Salvage:
-        return "\nType S and press Enter to write what is intact, or press Enter to close.";
+        return "\nType S and press Enter to write what is intact, or press Enter to close. ";
     case WindowOffer::Workbook:
-        return "\nType X and press Enter to write an Excel workbook as well, or press Enter to close.";
+        return "\nType X and press Enter to write an Excel workbook as well, or press Enter to close. ";
     case WindowOffer::Close:
         break;
     }

@@ -50,7 +50,8 @@ inline constexpr std::string_view kClosePrompt = "\nPress Enter to close this wi
 // taken by typing its letter (either case) and Enter; Enter alone closes.
 enum class WindowOffer { Close, Salvage, Workbook };
 WindowOffer windowOffer(const Outcome& outcome, const RunOptions& options, const Verdict& verdict);
-// The offer's question; the cursor stays behind it.
+// The offer's question; the cursor stays behind it, a space after the
+// sentence so that the letter typed stands apart.
 std::string_view promptOf(WindowOffer offer);
 // Whether the line typed (its line end removed) takes the offer.
 bool takes(WindowOffer offer, std::string_view typed);
