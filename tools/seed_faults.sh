@@ -419,6 +419,22 @@ faults=$(cat <<'EOF'
 @ src/catalogue/ProgList.cpp | the labels copied one record off
 - const std::string_view label = TapeRecord::labelOf(tapesDb.entry(i).data);
 + const std::string_view label = TapeRecord::labelOf(tapesDb.entry(i + 1 < tapesDb.recordCount() ? i + 1 : i).data);
+@ src/xlsx/XlsxRows.cpp | category names escaped twice in the workbook
+- appendUtf8(categories_[index], categoryName(appInfo, index));
++ appendUtf8(categories_[index], categoryName(appInfo, index));
++ escapeEscapes(categories_[index]);
+@ src/xlsx/XlsxRows.cpp | the 29th of February a day of every year in the workbook
+- return day <= kDays[month - 1] + (month == 2 && isLeapYear(year) ? 1 : 0);
++ return day <= kDays[month - 1] + (month == 2 ? 1 : 0);
+@ src/xlsx/XlsxRows.cpp | a rating of 9 written as text in the workbook
+- } else if (rating <= 9) {
++ } else if (rating < 9) {
+@ src/run/Verdict.cpp | salvage offered where it would write nothing
+- if (salvage && (salvage->tapes > 0 || salvage->progs > 0)) {
++ if (salvage) {
+@ src/cli/ConsoleWindow.cpp | the workbook offered again after a workbook run
+- if (!outcome.failure && !options.workbook) return WindowOffer::Workbook;
++ if (!outcome.failure) return WindowOffer::Workbook;
 EOF
 )
 
