@@ -17,6 +17,8 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 namespace reelport {
 
@@ -81,6 +83,18 @@ inline char* putUtf8(char* out, char byte) {
     const palmlatin::Utf8Form& form = palmlatin::kUtf8Forms[static_cast<unsigned char>(byte)];
     std::memcpy(out, form.bytes.data(), kMaxUtf8Size);
     return out + form.size;
+}
+
+// The handheld's bytes of `text` in UTF-8, appended to `out`.
+inline void appendUtf8(std::string& out, std::string_view text) {
+    for (const char byte : text) {
+        if (!changesInUtf8(static_cast<unsigned char>(byte))) {
+            out += byte;
+        } else {
+            char form[kMaxUtf8Size];
+            out.append(form, static_cast<std::size_t>(putUtf8(form, byte) - form));
+        }
+    }
 }
 
 }  // namespace reelport

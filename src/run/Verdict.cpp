@@ -15,8 +15,6 @@ namespace reelport {
 
 namespace {
 
-constexpr std::uint32_t kCinecase = fourCharCode("Qox0");
-
 std::string fileName(const std::string& path) { return path.substr(directoryPartLength(path)); }
 
 // "1 tape", "12 tapes".
@@ -34,12 +32,9 @@ std::string share(int written, std::size_t listed, std::string_view noun) {
 
 // A header's name or code in the handheld's characters, in UTF-8.
 std::string text(std::span<const std::uint8_t> bytes) {
+    const std::string_view chars(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     std::string out;
-    for (const std::uint8_t byte : bytes) {
-        if (byte == 0) break;
-        char form[kMaxUtf8Size];
-        out.append(form, static_cast<std::size_t>(putUtf8(form, static_cast<char>(byte)) - form));
-    }
+    appendUtf8(out, chars.substr(0, chars.find('\0')));
     return out;
 }
 
@@ -80,16 +75,15 @@ std::string databaseProblem(const ListOutcome& list, const Failure& failure) {
     // A file whose layout fails is not taken for another application's
     // database: only Cinecase's creator says it is one damaged.
     const bool layoutFailed = failure.kind() == FailureKind::Damaged;
-    if (!isPalmHeader(header) || (layoutFailed && header.creator != kCinecase)) {
+    if (!isPalmHeader(header) || (layoutFailed && header.creator != kCinecaseCreator)) {
         return name + " is not a Palm database at all: it may be another file under that name.";
     }
-    if (header.creator != kCinecase) {
+    if (header.creator != kCinecaseCreator) {
         return name + " is the database \"" + text(header.name) + "\" of another Palm application (creator " +
                code(header.creator) + "), not Cinecase's.";
     }
     if (failure.kind() == FailureKind::WrongVersion) {
-        return name + " comes from Cinecase " + std::to_string(header.version >> 4) + "." +
-               std::to_string(header.version & 0x0F) + "; Reelport reads the databases of Cinecase 1.2 only.";
+        return name + " comes from Cinecase " + versionText(header.version) + "; Reelport reads the databases of Cinecase 1.2 only.";
     }
     if (failure.condition() == "no matching tape for record") {
         return name + " has programmes on tapes that the tape list does not hold: the two files may come "
@@ -103,7 +97,7 @@ std::string databaseProblem(const ListOutcome& list, const Failure& failure) {
 bool wantsSalvageCount(const Outcome& outcome) {
     if (!outcome.failure || outcome.failure->kind() != FailureKind::Damaged) return false;
     const ListOutcome& list = outcome.tapes.finished() ? outcome.progs : outcome.tapes;
-    return list.header && list.header->creator == kCinecase && isPalmHeader(*list.header);
+    return list.header && list.header->creator == kCinecaseCreator && isPalmHeader(*list.header);
 }
 
 std::optional<SalvageCount> countSalvage(Place& place) {

@@ -22,18 +22,6 @@ constexpr std::array<ColumnWidth, 13> kWidths = {{
     {"DATE", 11}, {"LENGTH", 8}, {"SPEED", 7}, {"CATEGORY", 16}, {"RATING", 8}, {"NOTE", 40},
 }};
 
-// The handheld's bytes of `text` as UTF-8, appended to `out` (catalogue/PalmLatin.h).
-void appendUtf8(std::string& out, std::string_view text) {
-    for (const char byte : text) {
-        if (static_cast<unsigned char>(byte) < 0x80 && !changesInUtf8(static_cast<unsigned char>(byte))) {
-            out += byte;
-        } else {
-            char form[kMaxUtf8Size];
-            out.append(form, static_cast<std::size_t>(putUtf8(form, byte) - form));
-        }
-    }
-}
-
 bool isHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 
 // A cell's text reads "_xHHHH_" as the character U+HHHH: the format's own
