@@ -151,6 +151,14 @@ const std::vector<Damage> kDamages = {
      "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + kOneTapeSkipped +
          "P: records 0-1 (unique IDs 16-17): its tape 5 is missing: written with an empty tape label\n" + kIntactProgs,
      {}, progRows(5, "", 5, "")},
+    {"the same with the tape IDs spread wide, where tapes are found by a sorted walk, not a table",
+     twinTapes([](Catalogue& c) {
+         c.tapes.records[0].offset = 0x7FFFFFF0;
+         c.tapes.records.push_back(record(tapeRecord({"Far", 0, ""}), 0xFFFFFF));
+     }),
+     "T: damaged: record position mismatch\nT: record 0 (unique ID 5)" + kPastTheEnd + summary("T", 3, 2, 1) +
+         "P: records 0-1 (unique IDs 16-17): its tape 5 is missing: written with an empty tape label\n" + kIntactProgs,
+     {}, progRows(5, "", 5, "")},
     {"a file cut at the end of its record list: one line for the records past its end",
      [](Catalogue& c) { c.tapes.records.push_back(record(tapeRecord({"C", 0, ""}), 9)); c.tapesCut = 78 + 3 * 8; },
      "T: damaged: short data read\nT: records 0-2 (unique IDs 1-9)" + kPastTheEnd + summary("T", 3, 0, 3) +
