@@ -110,6 +110,12 @@ std::size_t XlsxRows::text(unsigned column, std::string_view bytes) {
 
 void XlsxRows::utf8(unsigned column, const std::string& text) {
     if (text.empty()) return;
+    // Most texts: no escape to escape, and fewer bytes than a cell holds characters.
+    if (text.size() <= kCellLimit && text.find("_x") == std::string::npos) {
+        workbook_.check(
+            workbook_.library().writeString(sheet_, row_, static_cast<lxw_col_t>(column), text.c_str(), nullptr));
+        return;
+    }
     // A text of 32767 characters at most is written as it is, escaped; a
     // longer one is cut, and cut further while its escapes take it over.
     const std::size_t length = characters(text);
